@@ -1,0 +1,40 @@
+#pragma once
+// Lane pools, the start button's share of the rules, and the 50 ms tick.
+// Times are integer milliseconds of audio play position.
+
+#include <cstdint>
+#include <string>
+
+#include "play/Game.h"
+
+namespace zorv {
+
+enum class Lane : std::uint8_t { left = 1, up = 2, down = 3, right = 4 };
+
+inline constexpr std::int32_t kArrowLifetime = 4000;  // ms from chart time to retirement
+inline constexpr std::int32_t kStepPerTick = 10;      // pixels upwards per moving tick
+
+// Spawns the note at chart[nextNote] into the first hidden slot of `lane`
+// (slot order 1..4): shows it and sets its expireAt to the note's time plus
+// 4000 (saturating). A full lane drops the note silently. nextNote advances
+// by one either way. Top is left as it is. Requires nextNote in 1..299.
+void spawn(Game& game, Lane lane);
+
+// One tick at play position `t` (ms, already clamped to 0..length):
+// clock texts into Edit1/Edit2, at most one dispatch, then, unless the time
+// of the record before the cursor is still ahead of t, move every shown
+// slot 10 pixels up and retire (hide, then park at Top 587) those whose
+// expireAt has come. The chart has ended at a record whose lane is not
+// 1..4, and after record 299.
+void tick(Game& game, std::int32_t t);
+
+// Start button, before the audio is opened: the audio file name from the
+// header record (at most 99 characters), and the cursor back on note 1.
+std::string audioFileName(const Game& game);
+void rewindChart(Game& game);
+
+// Start button, after the audio is opened: the length in whole minutes
+// (Edit3) and remaining seconds (Edit4). Negative lengths show as 0 and 0.
+void showLength(Game& game, std::int32_t lengthMs);
+
+}  // namespace zorv
