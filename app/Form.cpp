@@ -1,0 +1,358 @@
+#include "app/Form.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFrame>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+#include <QWindow>
+#include <algorithm>
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "app/PictureBox.h"
+#include "app/Shell.h"
+#include "audio/MediaPlayer.h"
+#include "judge/Judge.h"
+#include "play/Play.h"
+
+TForm1* Form1 = nullptr;
+
+// The pictures live in a static library, whose resource table the linker
+// would otherwise leave out.
+static void initAssets() { Q_INIT_RESOURCE(assets); }
+
+using zorv::Box;
+using zorv::Picture;
+using zorv::PictureBox;
+
+namespace {
+
+constexpr int kTickMs = 50;
+// One tick mark per 10 s of song: one per millisecond would be a wall of lines.
+constexpr int kTrackBarTickInterval = 10'000;
+// Keeps far-off arrows inside the coordinates the toolkit can handle.
+constexpr int kFarOffPixels = 1'000'000;
+
+QFont sansSerif(int pixelSize)
+{
+    QFont font(QStringLiteral("Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(pixelSize);
+    return font;
+}
+
+// Hangul captions: Nanum where installed, whatever fontconfig finds otherwise.
+QFont songPanelFont()
+{
+    QFont font = sansSerif(20);
+    font.setFamilies({QStringLiteral("NanumGothic"), QStringLiteral("Sans Serif")});
+    return font;
+}
+
+// Pictures are built into the program; one missing is a broken build.
+QImage bitmap(const char* name)
+{
+    QImage image(QStringLiteral(":/assets/%1.bmp").arg(QLatin1String(name)));
+    if (image.isNull())
+        throw std::runtime_error(std::string("Built-in picture missing: ") + name);
+    return image;
+}
+
+template <typename Control>
+Control* place(Control* control, int left, int top, int width, int height)
+{
+    control->setGeometry(left, top, width, height);
+    return control;
+}
+
+}  // namespace
+
+std::uint16_t virtualKeyOf(int qtKey)
+{
+    switch (qtKey) {
+    case Qt::Key_Left: return zorv::kKeyLeft;
+    case Qt::Key_Up: return zorv::kKeyUp;
+    case Qt::Key_Right: return zorv::kKeyRight;
+    case Qt::Key_Down: return zorv::kKeyDown;
+    default: return 0;
+    }
+}
+
+TForm1::TForm1(zorv::MediaPlayer& player, zorv::Shell& shell, QWidget* parent)
+    : QWidget(parent), MediaPlayer1(player), shell_(shell)
+{
+    initAssets();
+    setWindowTitle(QStringLiteral("Zorv"));
+    setFont(sansSerif(11));
+    move(235, 200);
+    resize(713, 672);
+    createControls();
+    wireEvents();
+    game_.field.setDisplay(this);
+    Button1->setFocus();
+}
+
+TForm1::~TForm1()
+{
+    qApp->removeEventFilter(this);
+    game_.field.setDisplay(nullptr);
+    if (Form1 == this)
+        Form1 = nullptr;
+}
+
+void TForm1::createControls()
+{
+    Panel1 = place(new QFrame(this), 0, 0, 713, 672);
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(1);
+
+    // Created bottom to top: a later sibling is drawn over an earlier one.
+    bgd = place(new PictureBox(Panel1, bitmap("bgd"), false, true), 1, 1, 711, 670);
+    const QImage targets[] = {bitmap("bleft"), bitmap("bup"), bitmap("bdown"), bitmap("bright")};
+    const QImage arrows[] = {bitmap("left"), bitmap("up"), bitmap("down"), bitmap("right")};
+    const int laneLeft[] = {16, 96, 184, 272};
+    zorv::PictureBox** targetFields[] = {&bleft, &bup, &bdown, &bright};
+    for (int lane = 0; lane < 4; ++lane)
+        *targetFields[lane] = place(new PictureBox(Panel1, targets[lane], true, false), laneLeft[lane], 0, 60, 60);
+    zorv::PictureBox** slotFields[] = {&left1, &left2, &left3, &left4, &up1, &up2, &up3, &up4,
+                                       &down1, &down2, &down3, &down4, &right1, &right2, &right3, &right4};
+    for (int slot = 0; slot < zorv::kSlotCount; ++slot) {
+        const int lane = slot / 4;
+        *slotFields[slot] = place(new PictureBox(Panel1, arrows[lane], true, false), laneLeft[lane],
+                                  game_.field[zorv::slotPicture(slot)].top, 60, 60);
+    }
+
+    auto label = [this](const char* caption, int left, int top, int width, int height) {
+        return place(new QLabel(QString::fromUtf8(caption), Panel1), left, top, width, height);
+    };
+    Label1 = label("sum", 448, 112, 19, 13);
+    Label2 = label("great", 448, 160, 24, 13);
+    Label3 = label("good", 448, 208, 24, 13);
+    Label4 = label("bad", 448, 264, 18, 13);
+    Label5 = label("miss", 448, 320, 20, 13);
+
+    greati = place(new PictureBox(Panel1, bitmap("great"), true, true), 0, 160, 337, 105);
+    badi = place(new PictureBox(Panel1, bitmap("bad"), true, true), 8, 200, 337, 105);
+    goodi = place(new PictureBox(Panel1, bitmap("good"), true, true), 48, 104, 337, 105);
+    missi = place(new PictureBox(Panel1, bitmap("miss"), true, true), 16, 240, 337, 105);
+
+    auto button = [this](const char* caption, int left, int top) {
+        return place(new QPushButton(QString::fromUtf8(caption), Panel1), left, top, 75, 25);
+    };
+    Button1 = button("&list", 432, 576);
+    Button2 = button("&close", 536, 576);
+    Button3 = button("&start", 432, 616);
+    TrackBar1 = place(new QSlider(Qt::Horizontal, Panel1), 400, 416, 257, 25);
+    TrackBar1->setRange(0, 0);
+    TrackBar1->setTickPosition(QSlider::TicksBelow);
+    TrackBar1->setTickInterval(kTrackBarTickInterval);
+    Button4 = button("s&top", 536, 616);
+    Button4->setEnabled(false);
+
+    auto edit = [this](int left, int top, int width) { return place(new QLineEdit(Panel1), left, top, width, 21); };
+    Edit1 = edit(456, 528, 33);
+    Edit2 = edit(512, 528, 33);
+    Edit3 = edit(456, 472, 33);
+    Edit4 = edit(512, 472, 33);
+    Edit5 = edit(448, 336, 121);
+    Edit6 = edit(448, 288, 121);
+    Edit7 = edit(448, 232, 121);
+    Edit8 = edit(448, 176, 121);
+    Edit9 = edit(448, 136, 121);
+
+    Timer1 = new QTimer(this);
+    Timer1->setTimerType(Qt::PreciseTimer);
+    Timer1->setInterval(kTickMs);
+
+    Panel2 = place(new QFrame(this), 96, 224, 185, 257);
+    Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel2->setAutoFillBackground(true);
+    QPalette white = Panel2->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Panel2->setPalette(white);
+    Panel2->hide();
+    auto songControl = [this](auto* control, int left, int top, int width, int height) {
+        control->setFont(songPanelFont());
+        return place(control, left, top, width, height);
+    };
+    RadioButton1 = songControl(new QRadioButton(QStringLiteral("&Dodoroza"), Panel2), 32, 32, 113, 17);
+    Label6 = songControl(new QLabel(QString::fromUtf8("난이도 하"), Panel2), 32, 56, 81, 24);
+    RadioButton2 = songControl(new QRadioButton(QStringLiteral("&Virizivez"), Panel2), 32, 104, 113, 17);
+    Label7 = songControl(new QLabel(QString::fromUtf8("난이도 중"), Panel2), 32, 128, 81, 24);
+
+    // Focus order: buttons and bar, the edit boxes, then the song panel.
+    QWidget* const tabOrder[] = {Button1, Button2, Button3, TrackBar1, Button4, Edit1, Edit2, Edit3,
+                                 Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, RadioButton1, RadioButton2};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i)
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+
+    pictures_ = {bleft, bup, bdown, bright, left1, left2, left3, left4, up1, up2, up3, up4,
+                 down1, down2, down3, down4, right1, right2, right3, right4, greati, goodi, badi, missi};
+    boxes_ = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9};
+    for (int i = 0; i < zorv::kPictureCount; ++i)
+        pictures_[i]->setVisible(game_.field[static_cast<Picture>(i)].visible);
+    for (int i = 0; i < zorv::kBoxCount; ++i) {
+        const std::string_view text = game_.field.text(static_cast<Box>(i));
+        boxes_[i]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+    }
+}
+
+void TForm1::wireEvents()
+{
+    connect(Button1, &QPushButton::clicked, this, [this] { guarded([this] { Button1Click(); }); });
+    connect(Button2, &QPushButton::clicked, this, [this] { guarded([this] { Button2Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { guarded([this] { Button3Click(); }); });
+    connect(Button4, &QPushButton::clicked, this, [this] { guarded([this] { Button4Click(); }); });
+    // A radio button acts when it becomes the checked one, not on every click.
+    connect(RadioButton1, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            guarded([this] { RadioButton1Click(); });
+    });
+    connect(RadioButton2, &QRadioButton::toggled, this, [this](bool checked) {
+        if (checked)
+            guarded([this] { RadioButton2Click(); });
+    });
+    connect(Timer1, &QTimer::timeout, this, [this] { guarded([this] { Timer1Timer(); }); });
+    // Key preview: the form sees every key before the focused control does.
+    qApp->installEventFilter(this);
+}
+
+template <typename Handler>
+void TForm1::guarded(Handler&& handler)
+{
+    try {
+        handler();
+    } catch (const std::exception& error) {
+        shell_.showMessage(this, QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        shell_.showMessage(this, QString());
+    }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event)
+{
+    if ((event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) && watched->isWindowType() &&
+        watched == static_cast<QObject*>(windowHandle()))
+        return previewKey(event);
+    return QWidget::eventFilter(watched, event);
+}
+
+// A key event reaches our window once, before Qt hands it to the focused
+// widget and on to its parents; taking it here handles it exactly once and
+// never for another window such as a message box.
+bool TForm1::previewKey(QEvent* event)
+{
+    auto* keyEvent = static_cast<QKeyEvent*>(event);
+    std::uint16_t key = virtualKeyOf(keyEvent->key());
+    if (event->type() == QEvent::KeyPress) {
+        guarded([&] { FormKeyDown(key, keyEvent->modifiers()); });
+    } else if (!keyEvent->isAutoRepeat()) {
+        // A held key gives repeated presses but only one release, at the end.
+        guarded([&] { FormKeyUp(key, keyEvent->modifiers()); });
+    }
+    // Push buttons would pass the focus around on cursor keys; every other
+    // control takes the key as usual.
+    return key != 0 && qobject_cast<QPushButton*>(QApplication::focusWidget()) != nullptr;
+}
+
+void TForm1::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    if (!Panel1)
+        return;
+    Panel1->setGeometry(rect());
+    bgd->setGeometry(1, 1, std::max(0, width() - 2), std::max(0, height() - 2));
+}
+
+void TForm1::pictureShown(Picture picture, bool visible) { pictures_[static_cast<std::size_t>(picture)]->setVisible(visible); }
+
+void TForm1::pictureMoved(Picture picture, std::int32_t top)
+{
+    PictureBox* box = pictures_[static_cast<std::size_t>(picture)];
+    box->move(box->x(), std::clamp(top, -kFarOffPixels, kFarOffPixels));
+}
+
+void TForm1::textSet(Box box, std::string_view text)
+{
+    // Always written, also when unchanged: it replaces whatever the player typed.
+    boxes_[static_cast<std::size_t>(box)]->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void TForm1::Button1Click() { Panel2->setVisible(true); }
+
+void TForm1::Button3Click()
+{
+    const std::string audioFile = zorv::audioFileName(game_);
+    zorv::rewindChart(game_);
+    MediaPlayer1.setFileName(audioFile);
+    MediaPlayer1.open();
+    TrackBar1->setMaximum(MediaPlayer1.length());
+    zorv::showLength(game_, MediaPlayer1.length());
+    MediaPlayer1.play();
+    if (!Timer1->isActive())  // a restart would shift the tick's phase
+        Timer1->start();
+    Button1->setEnabled(false);
+    Button3->setEnabled(false);
+    Button4->setEnabled(true);
+}
+
+void TForm1::Button4Click()
+{
+    MediaPlayer1.stop();
+    Button1->setEnabled(true);
+    Button2->setEnabled(true);
+    Button3->setEnabled(true);
+}
+
+void TForm1::Button2Click() { close(); }
+
+void TForm1::Timer1Timer()
+{
+    TrackBar1->setValue(MediaPlayer1.position());
+    zorv::tick(game_, TrackBar1->value());
+}
+
+void TForm1::FormKeyDown(std::uint16_t& key, Qt::KeyboardModifiers) { zorv::keyDown(game_, key); }
+
+void TForm1::FormKeyUp(std::uint16_t& key, Qt::KeyboardModifiers) { zorv::keyUp(game_, key); }
+
+void TForm1::image_1() { zorv::spawn(game_, zorv::Lane::left); }
+void TForm1::image_2() { zorv::spawn(game_, zorv::Lane::up); }
+void TForm1::image_3() { zorv::spawn(game_, zorv::Lane::down); }
+void TForm1::image_4() { zorv::spawn(game_, zorv::Lane::right); }
+
+void TForm1::RadioButton1Click()
+{
+    festival();
+    if (!ending_)
+        Panel2->setVisible(false);
+}
+
+void TForm1::RadioButton2Click()
+{
+    virizivez();
+    if (!ending_)
+        Panel2->setVisible(false);
+}
+
+void TForm1::festival() { loadSongChart("Dodoroza.txt"); }
+
+void TForm1::virizivez() { loadSongChart("Virizivez.txt"); }
+
+void TForm1::loadSongChart(const char* fileName)
+{
+    if (zorv::loadChart(game_.chart, game_.nextNote, fileName))
+        return;
+    shell_.showMessage(this, QStringLiteral("Can't open source.txt"));
+    ending_ = true;
+    MediaPlayer1.stop();
+    shell_.exitProcess(0);
+}

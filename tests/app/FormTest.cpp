@@ -1,0 +1,418 @@
+// The window driven as a player would: clicks, ticks and key events, with a
+// fake player whose position the test sets.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWindow>
+#include <memory>
+
+#include "app/Form.h"
+#include "app/PictureBox.h"
+#include "app/Shell.h"
+#include "audio/FakeMediaPlayer.h"
+
+namespace zorv {
+namespace {
+
+class FakeShell : public Shell {
+public:
+    QStringList messages;
+    std::vector<int> exits;
+    void showMessage(QWidget*, const QString& text) override { messages << text; }
+    void exitProcess(int status) override { exits.push_back(status); }
+};
+
+class FormTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        previousDir = QDir::currentPath();
+        QDir::setCurrent(dir.path());
+        writeFile("Dodoroza.txt", "d dodoroza.mp3\n1 0\n0 0\n");
+        writeFile("Virizivez.txt", "v virizivez.mp3\n4 0\n2 0\n0 0\n");
+        player.lengthMs = 125400;
+        form = std::make_unique<TForm1>(player, shell);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    }
+
+    void TearDown() override
+    {
+        form.reset();
+        QDir::setCurrent(previousDir);
+    }
+
+    void writeFile(const QString& name, const QByteArray& text)
+    {
+        QFile file(dir.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    // Sent to the window, as the platform delivers keys.
+    void sendKey(QEvent::Type type, Qt::Key key, bool autoRepeat = false,
+                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
+        QApplication::sendEvent(form->windowHandle(), &event);
+    }
+    void press(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyPress, key, autoRepeat); }
+    void release(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyRelease, key, autoRepeat); }
+
+    void chooseSong(QRadioButton* radio)
+    {
+        QTest::mouseClick(form->Button1, Qt::LeftButton);
+        QTest::mouseClick(radio, Qt::LeftButton);
+    }
+
+    QTemporaryDir dir;
+    QString previousDir;
+    FakeMediaPlayer player;
+    FakeShell shell;
+    std::unique_ptr<TForm1> form;
+};
+
+struct ButtonStates {
+    bool list, close, start, stop, timer;
+    bool operator==(const ButtonStates&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const ButtonStates& s)
+{
+    return out << "{list " << s.list << ", close " << s.close << ", start " << s.start << ", stop " << s.stop
+               << ", timer " << s.timer << "}";
+}
+
+ButtonStates states(const TForm1& form)
+{
+    return {form.Button1->isEnabled(), form.Button2->isEnabled(), form.Button3->isEnabled(),
+            form.Button4->isEnabled(), form.Timer1->isActive()};
+}
+
+TEST_F(FormTest, StartsWithPlaceholdersTargetsShownAndNoArrows)
+{
+    EXPECT_EQ(form->Edit9->text(), "sum");
+    for (QLineEdit* box : {form->Edit5, form->Edit6, form->Edit7, form->Edit8})
+        EXPECT_EQ(box->text(), "Edit5");
+    for (QLineEdit* box : {form->Edit1, form->Edit2, form->Edit3, form->Edit4})
+        EXPECT_EQ(box->text(), "");
+    for (QWidget* target : {form->bleft, form->bup, form->bdown, form->bright})
+        EXPECT_TRUE(target->isVisible());
+    for (QWidget* arrow : {form->left1, form->left4, form->up1, form->down2, form->right4, form->greati, form->missi})
+        EXPECT_FALSE(arrow->isVisible());
+    EXPECT_FALSE(form->Panel2->isVisible());
+    EXPECT_FALSE(form->RadioButton1->isChecked());
+    EXPECT_FALSE(form->RadioButton2->isChecked());
+    EXPECT_EQ(states(*form), (ButtonStates{true, true, true, false, false}));
+    EXPECT_EQ(QApplication::focusWidget(), form->Button1);
+    EXPECT_EQ(form->windowTitle(), "Zorv");
+}
+
+TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
+{
+    struct Place {
+        QWidget* control;
+        QRect rect;
+    };
+    const Place places[] = {
+        {form->Panel1, {0, 0, 713, 672}},     {form->bgd, {1, 1, 711, 670}},
+        {form->bleft, {16, 0, 60, 60}},       {form->bright, {272, 0, 60, 60}},
+        {form->left1, {16, 584, 60, 60}},     {form->up3, {96, 587, 60, 60}},
+        {form->down4, {184, 587, 60, 60}},    {form->right2, {272, 587, 60, 60}},
+        {form->Label1, {448, 112, 19, 13}},   {form->Label5, {448, 320, 20, 13}},
+        {form->greati, {0, 160, 337, 105}},   {form->badi, {8, 200, 337, 105}},
+        {form->goodi, {48, 104, 337, 105}},   {form->missi, {16, 240, 337, 105}},
+        {form->Button1, {432, 576, 75, 25}},  {form->Button2, {536, 576, 75, 25}},
+        {form->Button3, {432, 616, 75, 25}},  {form->Button4, {536, 616, 75, 25}},
+        {form->TrackBar1, {400, 416, 257, 25}}, {form->Edit1, {456, 528, 33, 21}},
+        {form->Edit4, {512, 472, 33, 21}},    {form->Edit5, {448, 336, 121, 21}},
+        {form->Edit9, {448, 136, 121, 21}},   {form->Panel2, {96, 224, 185, 257}},
+        {form->RadioButton1, {32, 32, 113, 17}}, {form->Label7, {32, 128, 81, 24}},
+    };
+    for (const Place& p : places)
+        EXPECT_EQ(p.control->geometry(), p.rect) << p.control->metaObject()->className();
+    EXPECT_EQ(form->size(), QSize(713, 672));
+    EXPECT_EQ(form->RadioButton2->font().pixelSize(), 20);
+    EXPECT_EQ(form->Label6->font().pixelSize(), 20);
+    EXPECT_EQ(form->Edit5->font().pixelSize(), 11);
+    EXPECT_EQ(form->Button1->text(), "&list");
+    EXPECT_EQ(form->Button4->text(), "s&top");
+    EXPECT_EQ(form->Label6->text(), QString::fromUtf8("난이도 하"));
+}
+
+TEST_F(FormTest, PaintOrderPutsJudgementsOverArrowsOverTargets)
+{
+    const QObjectList& stack = form->Panel1->children();  // bottom to top
+    auto level = [&](QWidget* w) { return stack.indexOf(w); };
+    EXPECT_LT(level(form->bgd), level(form->bleft));
+    EXPECT_LT(level(form->bright), level(form->left1));
+    EXPECT_LT(level(form->right4), level(form->Label1));
+    EXPECT_LT(level(form->Label5), level(form->greati));
+    EXPECT_LT(level(form->greati), level(form->missi));
+    EXPECT_LT(level(form->missi), level(form->Button1));
+    const QObjectList& top = form->children();
+    EXPECT_LT(top.indexOf(form->Panel1), top.indexOf(form->Panel2));
+}
+
+TEST_F(FormTest, TabOrderRunsThroughButtonsBarAndBoxes)
+{
+    std::vector<QWidget*> order;
+    QWidget* w = form->Button1;
+    for (int i = 0; i < 14; ++i) {
+        order.push_back(w);
+        do
+            w = w->nextInFocusChain();
+        while (!(w->focusPolicy() & Qt::TabFocus));
+    }
+    const std::vector<QWidget*> expected = {form->Button1, form->Button2, form->Button3, form->TrackBar1,
+                                            form->Button4, form->Edit1, form->Edit2, form->Edit3, form->Edit4,
+                                            form->Edit5, form->Edit6, form->Edit7, form->Edit8, form->Edit9};
+    EXPECT_EQ(order, expected);
+}
+
+TEST_F(FormTest, ButtonStatesThroughStartStopAndFailedStart)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    EXPECT_EQ(states(*form), (ButtonStates{false, true, false, true, true}));
+    EXPECT_EQ(form->Edit3->text(), "2");
+    EXPECT_EQ(form->Edit4->text(), "5");
+    EXPECT_EQ(form->TrackBar1->maximum(), 125400);
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"setFileName:dodoroza.mp3", "open", "play"}));
+
+    QTest::mouseClick(form->Button4, Qt::LeftButton);
+    EXPECT_EQ(states(*form), (ButtonStates{true, true, true, true, true}));
+    EXPECT_EQ(player.calls.back(), "stop");
+
+    // A failed open stops start where it fails; the running timer goes on.
+    player.failOpenWith = "Can't open audio file \"dodoroza.mp3\": no such file";
+    player.lengthMs = 1000;
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    EXPECT_EQ(shell.messages, QStringList{QString::fromStdString(player.failOpenWith)});
+    EXPECT_EQ(states(*form), (ButtonStates{true, true, true, true, true}));
+    EXPECT_EQ(form->TrackBar1->maximum(), 125400);
+    EXPECT_EQ(form->game().nextNote, 1);
+}
+
+TEST_F(FormTest, FailedFirstStartLeavesTheTimerOff)
+{
+    player.failOpenWith = "Can't open audio file \"\": no file name";
+    QTest::mouseClick(form->Button3, Qt::LeftButton);  // no song chosen yet
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"setFileName:", "open"}));
+    EXPECT_EQ(shell.messages.size(), 1);
+    EXPECT_EQ(states(*form), (ButtonStates{true, true, true, false, false}));
+    EXPECT_EQ(form->Edit3->text(), "");
+}
+
+TEST_F(FormTest, SongPanelLoadsTheChosenChartOnlyWhenTheChoiceChanges)
+{
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    EXPECT_TRUE(form->Panel2->isVisible());
+    QTest::mouseClick(form->RadioButton1, Qt::LeftButton);
+    EXPECT_FALSE(form->Panel2->isVisible());
+    EXPECT_STREQ(form->game().chart[0].col2, "dodoroza.mp3");
+
+    // Clicking the checked song again reloads nothing and leaves the panel open.
+    writeFile("Dodoroza.txt", "d changed.mp3\n");
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    QTest::mouseClick(form->RadioButton1, Qt::LeftButton);
+    EXPECT_TRUE(form->Panel2->isVisible());
+    EXPECT_STREQ(form->game().chart[0].col2, "dodoroza.mp3");
+
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+    EXPECT_FALSE(form->Panel2->isVisible());
+    EXPECT_STREQ(form->game().chart[0].col2, "virizivez.mp3");
+    EXPECT_STREQ(form->game().chart[3].col1, "0");
+    EXPECT_TRUE(shell.messages.isEmpty());
+}
+
+TEST_F(FormTest, MissingChartSaysSoAndEndsTheProcess)
+{
+    QFile::remove(dir.filePath("Virizivez.txt"));
+    chooseSong(form->RadioButton2);
+    EXPECT_EQ(shell.messages, QStringList{"Can't open source.txt"});
+    EXPECT_EQ(shell.exits, std::vector<int>{0});
+    EXPECT_EQ(player.calls, std::vector<std::string>{"stop"});
+    EXPECT_TRUE(form->Panel2->isVisible());
+    EXPECT_EQ(form->game().nextNote, 1);
+}
+
+TEST_F(FormTest, ScriptedPlayJudgesAnArrowAtItsHeight)
+{
+    chooseSong(form->RadioButton1);  // one left note at 0 ms
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    for (int i = 0; i < 57; ++i) {
+        player.positionMs = i * 50;
+        form->Timer1Timer();
+    }
+    EXPECT_EQ(form->Edit1->text(), "0");
+    EXPECT_EQ(form->Edit2->text(), "2");
+    EXPECT_EQ(form->TrackBar1->value(), 2800);
+    ASSERT_TRUE(form->left1->isVisible());
+    EXPECT_EQ(form->left1->y(), 584 - 570);
+
+    press(Qt::Key_Left);
+    EXPECT_EQ(form->Edit9->text(), "600");
+    EXPECT_EQ(form->Edit8->text(), "1");
+    EXPECT_TRUE(form->greati->isVisible());
+    EXPECT_FALSE(form->bleft->isVisible());
+    release(Qt::Key_Left);
+    EXPECT_FALSE(form->greati->isVisible());
+    EXPECT_TRUE(form->bleft->isVisible());
+
+    // The arrow retires on the first tick at or past its time plus 4000 ms.
+    player.positionMs = 4000;
+    form->Timer1Timer();
+    EXPECT_FALSE(form->left1->isVisible());
+    EXPECT_EQ(form->left1->y(), 587);
+}
+
+TEST_F(FormTest, TickPositionIsClampedByTheBar)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    player.positionMs = 200000;  // past the length of 125,400 ms
+    form->Timer1Timer();
+    EXPECT_EQ(form->TrackBar1->value(), 125400);
+    EXPECT_EQ(form->Edit1->text(), "2");
+    EXPECT_EQ(form->Edit2->text(), "5");
+}
+
+TEST_F(FormTest, EveryWriteReplacesWhatThePlayerTyped)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    form->Timer1Timer();
+    form->Edit1->setFocus();
+    QTest::keyClicks(form->Edit1, "abc");
+    ASSERT_EQ(form->Edit1->text(), "0abc");
+    form->Timer1Timer();  // the same minute again
+    EXPECT_EQ(form->Edit1->text(), "0");
+}
+
+TEST_F(FormTest, CursorKeysReachTheGameOnceWhateverHasTheFocus)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    for (int i = 0; i < 57; ++i) {
+        player.positionMs = i * 50;
+        form->Timer1Timer();
+    }
+    struct Case {
+        QWidget* focus;
+        bool keepsFocus;
+    };
+    const Case cases[] = {{form->Button2, true}, {form->Button4, true}, {form->TrackBar1, true}, {form->Edit5, true}};
+    int greats = 0;
+    for (const Case& c : cases) {
+        c.focus->setFocus();
+        ASSERT_EQ(QApplication::focusWidget(), c.focus);
+        press(Qt::Key_Left);
+        release(Qt::Key_Left);
+        ++greats;
+        EXPECT_EQ(form->Edit8->text(), QString::number(greats)) << c.focus->metaObject()->className();
+        EXPECT_EQ(QApplication::focusWidget(), c.focus) << c.focus->metaObject()->className();
+    }
+}
+
+TEST_F(FormTest, HeldKeyIsJudgedOnEveryRepeatAndReleasedOnce)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button3, Qt::LeftButton);
+    for (int i = 0; i < 57; ++i) {
+        player.positionMs = i * 50;
+        form->Timer1Timer();
+    }
+    press(Qt::Key_Left);
+    release(Qt::Key_Left, true);
+    press(Qt::Key_Left, true);
+    release(Qt::Key_Left, true);
+    press(Qt::Key_Left, true);
+    EXPECT_EQ(form->Edit8->text(), "3");
+    EXPECT_FALSE(form->bleft->isVisible());
+    EXPECT_TRUE(form->greati->isVisible());
+    release(Qt::Key_Left);
+    EXPECT_TRUE(form->bleft->isVisible());
+    EXPECT_FALSE(form->greati->isVisible());
+}
+
+TEST_F(FormTest, ModifiersAndKeypadArrowsCountLikePlainCursorKeys)
+{
+    sendKey(QEvent::KeyPress, Qt::Key_Up, false, Qt::ShiftModifier | Qt::KeypadModifier);
+    EXPECT_FALSE(form->bup->isVisible());
+    sendKey(QEvent::KeyRelease, Qt::Key_Up, false, Qt::ControlModifier);
+    EXPECT_TRUE(form->bup->isVisible());
+    sendKey(QEvent::KeyPress, Qt::Key_Space);
+    EXPECT_TRUE(form->bleft->isVisible() && form->bup->isVisible() && form->bdown->isVisible() &&
+                form->bright->isVisible());
+}
+
+TEST_F(FormTest, RadioButtonsTakeCursorKeysSoASongCanBeChosenByKeyboard)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    form->RadioButton1->setFocus();
+    press(Qt::Key_Down);
+    EXPECT_TRUE(form->RadioButton2->isChecked());
+    EXPECT_STREQ(form->game().chart[0].col2, "virizivez.mp3");
+    EXPECT_FALSE(form->Panel2->isVisible());
+}
+
+TEST_F(FormTest, OnlyThePanelAndBackgroundFollowAResize)
+{
+    form->resize(900, 800);
+    QApplication::processEvents();
+    EXPECT_EQ(form->Panel1->geometry(), QRect(0, 0, 900, 800));
+    EXPECT_EQ(form->bgd->geometry(), QRect(1, 1, 898, 798));
+    EXPECT_EQ(form->Button1->geometry(), QRect(432, 576, 75, 25));
+    EXPECT_EQ(form->Panel2->geometry(), QRect(96, 224, 185, 257));
+}
+
+TEST(PictureBox, BottomLeftColourBecomesTransparent)
+{
+    QImage bitmap(3, 2, QImage::Format_RGB888);
+    bitmap.fill(QColor(255, 0, 255));
+    bitmap.setPixelColor(1, 0, QColor(10, 20, 30));
+    bitmap.setPixelColor(2, 1, QColor(254, 0, 255));
+    const QImage keyed = withoutKeyColour(bitmap);
+    EXPECT_EQ(qAlpha(keyed.pixel(0, 1)), 0);
+    EXPECT_EQ(qAlpha(keyed.pixel(0, 0)), 0);
+    EXPECT_EQ(keyed.pixel(1, 0), qRgb(10, 20, 30));
+    EXPECT_EQ(keyed.pixel(2, 1), qRgb(254, 0, 255));  // near the key is not the key
+}
+
+TEST(VirtualKeys, OnlyTheFourCursorKeysHaveCodes)
+{
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Left), 37);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Up), 38);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Right), 39);
+    EXPECT_EQ(virtualKeyOf(Qt::Key_Down), 40);
+    for (int other : {int(Qt::Key_Space), int(Qt::Key_A), int(Qt::Key_Home), int(Qt::Key_PageDown), 37, 40})
+        EXPECT_EQ(virtualKeyOf(other), 0) << other;
+}
+
+}  // namespace
+}  // namespace zorv
+
+int main(int argc, char** argv)
+{
+    // Test discovery runs this binary without the test environment.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
