@@ -130,14 +130,18 @@ void TForm1::createControls()
                                   game_.field[zorv::slotPicture(slot)].top, 60, 60);
     }
 
-    auto label = [this](const char* caption, int left, int top, int width, int height) {
-        return place(new QLabel(QString::fromUtf8(caption), Panel1), left, top, width, height);
+    // Labels size themselves to their caption, so no font cuts a word short.
+    auto label = [this](const char* caption, int left, int top) {
+        auto* control = new QLabel(QString::fromUtf8(caption), Panel1);
+        control->move(left, top);
+        control->adjustSize();
+        return control;
     };
-    Label1 = label("sum", 448, 112, 19, 13);
-    Label2 = label("great", 448, 160, 24, 13);
-    Label3 = label("good", 448, 208, 24, 13);
-    Label4 = label("bad", 448, 264, 18, 13);
-    Label5 = label("miss", 448, 320, 20, 13);
+    Label1 = label("sum", 448, 112);
+    Label2 = label("great", 448, 160);
+    Label3 = label("good", 448, 208);
+    Label4 = label("bad", 448, 264);
+    Label5 = label("miss", 448, 320);
 
     greati = place(new PictureBox(Panel1, bitmap("great"), true, true), 0, 160, 337, 105);
     badi = place(new PictureBox(Panel1, bitmap("bad"), true, true), 8, 200, 337, 105);

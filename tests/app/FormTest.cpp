@@ -132,7 +132,6 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
         {form->bleft, {16, 0, 60, 60}},       {form->bright, {272, 0, 60, 60}},
         {form->left1, {16, 584, 60, 60}},     {form->up3, {96, 587, 60, 60}},
         {form->down4, {184, 587, 60, 60}},    {form->right2, {272, 587, 60, 60}},
-        {form->Label1, {448, 112, 19, 13}},   {form->Label5, {448, 320, 20, 13}},
         {form->greati, {0, 160, 337, 105}},   {form->badi, {8, 200, 337, 105}},
         {form->goodi, {48, 104, 337, 105}},   {form->missi, {16, 240, 337, 105}},
         {form->Button1, {432, 576, 75, 25}},  {form->Button2, {536, 576, 75, 25}},
@@ -145,6 +144,12 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
     for (const Place& p : places)
         EXPECT_EQ(p.control->geometry(), p.rect) << p.control->metaObject()->className();
     EXPECT_EQ(form->size(), QSize(713, 672));
+    for (QLabel* label : {form->Label1, form->Label2, form->Label3, form->Label4, form->Label5}) {
+        EXPECT_EQ(label->x(), 448);
+        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
+    }
+    EXPECT_EQ(form->Label1->y(), 112);
+    EXPECT_EQ(form->Label5->y(), 320);
     EXPECT_EQ(form->RadioButton2->font().pixelSize(), 20);
     EXPECT_EQ(form->Label6->font().pixelSize(), 20);
     EXPECT_EQ(form->Edit5->font().pixelSize(), 11);
