@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "app/Form.h"
@@ -9,6 +11,17 @@
 #include "audio/SdlMediaPlayer.h"
 
 namespace {
+
+// The game ends with status 0 whatever happens, also when Qt gives up
+// (no display to open, say): the reason goes to stderr.
+void exitQuietlyOnFatal(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    if (type == QtFatalMsg) {
+        std::fflush(stderr);
+        std::_Exit(0);
+    }
+}
 
 void showStartupError(const QString& message)
 {
@@ -20,6 +33,7 @@ void showStartupError(const QString& message)
 
 int main(int argc, char* argv[])
 {
+    qInstallMessageHandler(exitQuietlyOnFatal);
     QApplication app(argc, argv);
     try {
         app.setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));

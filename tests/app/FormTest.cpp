@@ -386,6 +386,58 @@ TEST_F(FormTest, OnlyThePanelAndBackgroundFollowAResize)
     EXPECT_EQ(form->Panel2->geometry(), QRect(96, 224, 185, 257));
 }
 
+TEST_F(FormTest, MnemonicsPressTheirButtons)
+{
+    // A mnemonic clicks its button a moment later, as a mouse click would look.
+    QTest::keyClick(form.get(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Panel2->isVisible(); }));
+    QTest::keyClick(form.get(), Qt::Key_D, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->RadioButton1->isChecked(); }));
+    EXPECT_FALSE(form->Panel2->isVisible());
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Timer1->isActive(); }));
+    EXPECT_EQ(states(*form), (ButtonStates{false, true, false, true, true}));
+    QTest::keyClick(form.get(), Qt::Key_T, Qt::AltModifier);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return form->Button3->isEnabled(); }));
+    EXPECT_EQ(states(*form), (ButtonStates{true, true, true, true, true}));
+}
+
+// With the real message box: ticks go on while it is open, and keys pressed
+// in it are not the game's.
+TEST_F(FormTest, MessageBoxKeepsTheTickGoingAndKeepsItsKeys)
+{
+    QtShell realShell;
+    FakeMediaPlayer realPlayer;
+    realPlayer.lengthMs = 200000;
+    TForm1 boxed(realPlayer, realShell);
+    boxed.show();
+    QApplication::setActiveWindow(&boxed);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&boxed));
+    boxed.Button3Click();  // no chart: the fake opens the empty name anyway
+    boxed.Button4Click();
+    ASSERT_TRUE(boxed.Timer1->isActive());
+
+    realPlayer.failOpenWith = "Can't open audio file \"x.mp3\": no such file";
+    realPlayer.positionMs = 61000;
+    QString shownText, clockDuringBox;
+    QTimer::singleShot(200, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        ASSERT_NE(box, nullptr);
+        shownText = box->findChild<QLabel*>("qt_msgbox_label")->text();
+        clockDuringBox = boxed.Edit1->text();
+        QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+        QApplication::sendEvent(box->windowHandle(), &left);
+        EXPECT_TRUE(boxed.bleft->isVisible());
+        QTest::keyClick(box, Qt::Key_Escape);
+    });
+    QTest::mouseClick(boxed.Button3, Qt::LeftButton);  // returns once the box is closed
+
+    EXPECT_EQ(shownText, QString::fromStdString(realPlayer.failOpenWith));
+    EXPECT_EQ(clockDuringBox, "1");
+    EXPECT_TRUE(boxed.bleft->isVisible());
+    EXPECT_EQ(states(boxed), (ButtonStates{true, true, true, true, true}));
+}
+
 TEST(PictureBox, BottomLeftColourBecomesTransparent)
 {
     QImage bitmap(3, 2, QImage::Format_RGB888);
