@@ -78,6 +78,17 @@ protected:
         QTest::mouseClick(radio, Qt::LeftButton);
     }
 
+    // Dodoroza holds one left note at 0 ms; 57 ticks raise it to Top 14.
+    void playUntilTheLeftArrowIsGreat()
+    {
+        chooseSong(form->RadioButton1);
+        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        for (int i = 0; i < 57; ++i) {
+            player.positionMs = i * 50;
+            form->Timer1Timer();
+        }
+    }
+
     QTemporaryDir dir;
     QString previousDir;
     FakeMediaPlayer player;
@@ -257,12 +268,7 @@ TEST_F(FormTest, MissingChartSaysSoAndEndsTheProcess)
 
 TEST_F(FormTest, ScriptedPlayJudgesAnArrowAtItsHeight)
 {
-    chooseSong(form->RadioButton1);  // one left note at 0 ms
-    QTest::mouseClick(form->Button3, Qt::LeftButton);
-    for (int i = 0; i < 57; ++i) {
-        player.positionMs = i * 50;
-        form->Timer1Timer();
-    }
+    playUntilTheLeftArrowIsGreat();
     EXPECT_EQ(form->Edit1->text(), "0");
     EXPECT_EQ(form->Edit2->text(), "2");
     EXPECT_EQ(form->TrackBar1->value(), 2800);
@@ -310,12 +316,7 @@ TEST_F(FormTest, EveryWriteReplacesWhatThePlayerTyped)
 
 TEST_F(FormTest, CursorKeysReachTheGameOnceWhateverHasTheFocus)
 {
-    chooseSong(form->RadioButton1);
-    QTest::mouseClick(form->Button3, Qt::LeftButton);
-    for (int i = 0; i < 57; ++i) {
-        player.positionMs = i * 50;
-        form->Timer1Timer();
-    }
+    playUntilTheLeftArrowIsGreat();
     struct Case {
         QWidget* focus;
         bool keepsFocus;
@@ -335,12 +336,7 @@ TEST_F(FormTest, CursorKeysReachTheGameOnceWhateverHasTheFocus)
 
 TEST_F(FormTest, HeldKeyIsJudgedOnEveryRepeatAndReleasedOnce)
 {
-    chooseSong(form->RadioButton1);
-    QTest::mouseClick(form->Button3, Qt::LeftButton);
-    for (int i = 0; i < 57; ++i) {
-        player.positionMs = i * 50;
-        form->Timer1Timer();
-    }
+    playUntilTheLeftArrowIsGreat();
     press(Qt::Key_Left);
     release(Qt::Key_Left, true);
     press(Qt::Key_Left, true);
