@@ -1,0 +1,158 @@
+// Runs the built zorv-chart as a chart author would.
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int exitCode = -1;
+    std::string output;  // stdout, or stderr when asked for
+};
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+Outcome runChecker(const std::string& arguments, bool readStderr = false)
+{
+    const std::string command = quoted(ZORV_CHART_EXE) + " " + arguments +
+                                (readStderr ? " 2>&1 >/dev/null" : " 2>/dev/null");
+    Outcome outcome;
+    std::FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return outcome;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        outcome.output.append(buffer, n);
+    const int status = pclose(pipe);
+    if (WIFEXITED(status))
+        outcome.exitCode = WEXITSTATUS(status);
+    return outcome;
+}
+
+class TempDir {
+public:
+    TempDir() : path_(fs::temp_directory_path() / ("zorv-chart-" + std::to_string(std::random_device()())))
+    {
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    std::string file(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream(path_ / name, std::ios::binary) << bytes;
+        return (path_ / name).string();
+    }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+// One second of 16-bit mono silence at 8 kHz.
+std::string oneSecondWav()
+{
+    auto le = [](std::uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += static_cast<char>((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    const std::uint32_t dataBytes = 16000;
+    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) +
+           le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
+}
+
+int printedNotes(const std::string& report)
+{
+    std::smatch match;
+    if (!std::regex_search(report, match, std::regex(R"(\n  notes +(\d+)\n)")))
+        return -1;
+    return std::stoi(match[1]);
+}
+
+struct BundledChart {
+    const char* file;
+    int notes;
+};
+
+TEST(ZorvChart, BundledChartsPlayAsWritten)
+{
+    // The note counts the checker printed for the charts as committed.
+    const BundledChart charts[] = {
+        {"Dodoroza.txt", 127},
+        {"Virizivez.txt", 215},
+    };
+    for (const BundledChart& chart : charts) {
+        const std::string path = std::string(ZORV_SONGS_DIR) + "/" + chart.file;
+        ASSERT_TRUE(fs::is_regular_file(path)) << path;
+        const Outcome outcome = runChecker(quoted(path));
+        EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+        EXPECT_EQ(printedNotes(outcome.output), chart.notes) << outcome.output;
+        std::printf("%s: %d notes\n", chart.file, printedNotes(outcome.output));
+    }
+}
+
+struct CommandCase {
+    const char* name;
+    std::string chart;
+    const char* audioName;  // written beside the chart unless empty
+    std::string audioBytes;
+    int exitCode;
+    const char* says;
+};
+
+TEST(ZorvChart, ExitStatusFollowsWhatTheChartDoes)
+{
+    const CommandCase cases[] = {
+        {"plays as written", "x tone.wav\n1 0\n2 600\n0 0\n", "tone.wav", oneSecondWav(), 0, "(1000 ms)"},
+        {"only a warning", "x tone.wav\n01 0\n0 0\n", "tone.wav", oneSecondWav(), 0, "warnings (1)"},
+        {"crowded lane", "x tone.wav\n2 0\n2 100\n2 200\n2 300\n2 400\n0 0\n", "tone.wav", oneSecondWav(), 1,
+         "dropped at t=400"},
+        {"note after the audio's end", "x tone.wav\n1 0\n2 1500\n0 0\n", "tone.wav", oneSecondWav(), 1,
+         "after the audio's end (1000 ms)"},
+        {"audio not there", "x gone.mp3\n1 0\n0 0\n", "", "", 1, "gone.mp3\" not found"},
+        {"audio that will not play", "x notes.mp3\n1 0\n0 0\n", "notes.mp3", "title: not a song\n", 1,
+         "refuses audio file \"notes.mp3\""},
+    };
+    for (const CommandCase& c : cases) {
+        const TempDir dir;
+        if (*c.audioName != '\0')
+            dir.file(c.audioName, c.audioBytes);
+        // Run from elsewhere: the audio is looked for beside the chart.
+        const Outcome outcome = runChecker(quoted(dir.file("chart.txt", c.chart)));
+        EXPECT_EQ(outcome.exitCode, c.exitCode) << c.name << "\n" << outcome.output;
+        EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.name << "\n" << outcome.output;
+    }
+}
+
+TEST(ZorvChart, UnreadableChartOrWrongUsageExitsWith2)
+{
+    const TempDir dir;
+    struct {
+        std::string arguments;
+        const char* says;
+    } const cases[] = {
+        {quoted((dir.path() / "absent.txt").string()), "cannot read"},
+        {quoted(dir.path().string()), "cannot read"},
+        {"", "usage: zorv-chart <chart file>"},
+        {"a.txt b.txt", "usage: zorv-chart <chart file>"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = runChecker(c.arguments, true);
+        EXPECT_EQ(outcome.exitCode, 2) << c.arguments;
+        EXPECT_NE(outcome.output.find(c.says), std::string::npos) << c.arguments << "\n" << outcome.output;
+        EXPECT_EQ(runChecker(c.arguments).output, "") << c.arguments;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,544 @@
+#include "tools/chartcheck/Analysis.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <set>
+#include <utility>
+
+#include "judge/Judge.h"
+#include "play/Play.h"
+
+namespace zorv::chartcheck {
+namespace {
+
+constexpr std::int32_t kTickMs = 50;
+
+// A slot is pressed on its 57th move: 587 - 570 = 17, or 14 for a lane-1 slot
+// still at its never-used 584. Both sit early in the great window, so a press
+// there is as good as a player can do and shows what a following arrow adds.
+constexpr std::int32_t kPressRise = 57 * kStepPerTick;
+
+// The judging windows by Top, only to name where an arrow stands; the score
+// itself always comes from the real keyDown.
+struct Band {
+    std::int32_t from;
+    std::int32_t to;
+    const char* name;
+};
+constexpr Band kBands[] = {{0, 20, "great"}, {21, 50, "good"}, {51, 80, "bad"}, {81, 110, "miss"}};
+
+const Band* bandAt(std::int32_t top)
+{
+    for (const Band& band : kBands) {
+        if (top >= band.from && top <= band.to)
+            return &band;
+    }
+    return nullptr;
+}
+
+// Lane 1..4 to its key; lanes 3 and 4 are down and right, keys 40 and 39.
+constexpr std::uint16_t kLaneKey[] = {0, kKeyLeft, kKeyUp, kKeyDown, kKeyRight};
+
+constexpr int laneOfSlot(int slot) { return slot / 4 + 1; }
+constexpr bool isLane(std::int32_t value) { return value >= 1 && value <= 4; }
+
+bool isChartSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+bool isDigits(const char* text)
+{
+    if (*text == '\0')
+        return false;
+    for (; *text != '\0'; ++text) {
+        if (*text < '0' || *text > '9')
+            return false;
+    }
+    return true;
+}
+
+std::int32_t laneOf(const ChartTable& chart, int record) { return chartNumber(chart[record].col1); }
+std::int32_t timeOf(const ChartTable& chart, int record) { return chartNumber(chart[record].col2); }
+
+std::string quoted(const char* text) { return '"' + std::string(text) + '"'; }
+std::string ms(std::int64_t value) { return std::to_string(value) + " ms"; }
+
+// The first grid tick at or after `time`, where the position stops at `last`.
+std::int32_t dueTick(std::int32_t time, std::int32_t last)
+{
+    const std::int64_t from = std::max<std::int64_t>(time, 0);
+    const std::int64_t tick = (from + kTickMs - 1) / kTickMs * kTickMs;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(tick, last));
+}
+
+// Hears which slots the rules show and hide during one step.
+class SlotWatch final : public Display {
+public:
+    std::vector<int> shown;
+    std::vector<int> hidden;
+
+    void clear()
+    {
+        shown.clear();
+        hidden.clear();
+    }
+    void pictureShown(Picture picture, bool visible) override
+    {
+        const int slot = static_cast<int>(picture) - kFirstSlot;
+        if (slot >= 0 && slot < kSlotCount)
+            (visible ? shown : hidden).push_back(slot);
+    }
+    void pictureMoved(Picture, std::int32_t) override {}
+    void textSet(Box, std::string_view) override {}
+};
+
+struct NoteRun {
+    std::optional<std::int32_t> dispatchedAt;
+    int slot = -1;                 // -1 when dropped
+    std::vector<int> laneHolders;  // records in flight in its lane when dropped
+    std::optional<std::int32_t> retiredAt;
+    bool pressed = false;
+};
+
+struct Clash {
+    int first;   // in the great window
+    int second;  // in another window at the same time
+    std::int32_t t;
+    std::int32_t firstTop;
+    std::int32_t secondTop;
+    const char* secondBand;
+};
+
+struct Run {
+    std::array<NoteRun, kChartRecords> notes{};
+    std::vector<Clash> clashes;
+    PerfectPlay perfect;
+};
+
+// Plays the chart in a fresh game on a 50 ms grid from 0, the position
+// stopping at `lastPosition` like the game's does at the audio's end, and
+// presses every arrow once on its 57th move.
+Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
+{
+    Run run;
+    auto game = std::make_unique<Game>();  // the chart table is 60 kB
+    game->chart = chart;
+    SlotWatch watch;
+    game->field.setDisplay(&watch);
+
+    std::array<int, kSlotCount> holder{};  // record whose arrow is in the slot, 0 none
+    std::array<std::int32_t, kSlotCount> pressTop{};
+    std::set<std::pair<int, int>> clashSeen;
+    auto topOf = [&](int slot) { return game->field[slotPicture(slot)].top; };
+    auto shown = [&](int slot) { return game->field[slotPicture(slot)].visible; };
+
+    for (std::int64_t k = 0;; ++k) {
+        auto position = [&] { return static_cast<std::int32_t>(std::min<std::int64_t>(k * kTickMs, lastPosition)); };
+        std::int32_t t = position();
+
+        const bool cursorDone = game->nextNote > lastNote;
+        const std::int32_t nextTime = cursorDone ? 0 : timeOf(chart, game->nextNote);
+        const bool noMoreNotes = cursorDone || nextTime > lastPosition;
+        bool anyShown = false;
+        bool anyBeforeTargets = false;  // could still be pressed or crowd another
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            if (shown(slot)) {
+                anyShown = true;
+                anyBeforeTargets = anyBeforeTargets || topOf(slot) >= 0;
+            }
+        }
+        if (noMoreNotes && !anyBeforeTargets)
+            break;
+        // With nothing on screen, ticks before the next note's time change
+        // nothing the rules keep, so jump over them. Never while an arrow is
+        // shown: its retirement decides whether a later note finds room.
+        if (!anyShown && nextTime > t) {
+            k = (static_cast<std::int64_t>(nextTime) + kTickMs - 1) / kTickMs;
+            t = position();
+        }
+
+        std::array<std::int32_t, kSlotCount> topBefore{};
+        for (int slot = 0; slot < kSlotCount; ++slot)
+            topBefore[slot] = topOf(slot);
+        const int record = game->nextNote;
+        watch.clear();
+        tick(*game, t);
+
+        if (game->nextNote != record) {
+            NoteRun& note = run.notes[record];
+            note.dispatchedAt = t;
+            if (!watch.shown.empty()) {
+                note.slot = watch.shown.front();
+                holder[note.slot] = record;
+                pressTop[note.slot] = topBefore[note.slot] - kPressRise;
+            } else {
+                const int first = (laneOf(chart, record) - 1) * 4;
+                for (int slot = first; slot < first + 4; ++slot) {
+                    if (holder[slot] != 0)
+                        note.laneHolders.push_back(holder[slot]);
+                }
+            }
+        }
+        for (int slot : watch.hidden) {
+            if (holder[slot] != 0) {
+                run.notes[holder[slot]].retiredAt = t;
+                holder[slot] = 0;
+            }
+        }
+
+        // Two arrows of a lane clash when one is in the great window while the
+        // other is in a different window: a press meant for the first scores
+        // the second as well. Two arrows in the same window do not, as a press
+        // judges each window once. Since every shown arrow rises 10 px a tick,
+        // this comes down to notes of a lane spawning 10 ticks or less apart.
+        for (int a = 0; a < kSlotCount; ++a) {
+            const Band* bandA = bandAt(topOf(a));
+            if (holder[a] == 0 || bandA != &kBands[0])
+                continue;
+            const int first = (laneOfSlot(a) - 1) * 4;
+            for (int b = first; b < first + 4; ++b) {
+                const Band* bandB = bandAt(topOf(b));
+                if (b == a || holder[b] == 0 || bandB == nullptr || bandB == bandA)
+                    continue;
+                if (clashSeen.insert({holder[a], holder[b]}).second)
+                    run.clashes.push_back({holder[a], holder[b], t, topOf(a), topOf(b), bandB->name});
+            }
+        }
+
+        for (int slot = 0; slot < kSlotCount; ++slot) {
+            const int pressed = holder[slot];
+            if (pressed == 0 || run.notes[pressed].pressed || topOf(slot) != pressTop[slot])
+                continue;
+            const ScoreBoard before = game->board;
+            keyDown(*game, kLaneKey[laneOfSlot(slot)]);
+            keyUp(*game, kLaneKey[laneOfSlot(slot)]);
+            run.notes[pressed].pressed = true;
+            const ScoreBoard& after = game->board;
+            const int judged = (after.greatCount != before.greatCount) + (after.goodCount != before.goodCount) +
+                               (after.badCount != before.badCount) + (after.missCount != before.missCount);
+            ++run.perfect.presses;
+            if (judged > 1)
+                ++run.perfect.pressesJudgingMore;
+        }
+    }
+
+    run.perfect.score = game->board.score;
+    run.perfect.great = game->board.greatCount;
+    run.perfect.good = game->board.goodCount;
+    run.perfect.bad = game->board.badCount;
+    run.perfect.miss = game->board.missCount;
+    return run;
+}
+
+std::string recordList(const std::vector<int>& records)
+{
+    std::string text;
+    for (int record : records)
+        text += (text.empty() ? "" : ", ") + std::to_string(record);
+    return text;
+}
+
+class Checker {
+public:
+    Checker(const ChartTable& chart, const ChartTokens& tokens, ChartReport& report)
+        : chart_(chart), tokens_(tokens), report_(report)
+    {
+    }
+
+    bool inFile(int record, int column) const
+    {
+        return static_cast<std::size_t>(2 * record + column) < tokens_.read.size();
+    }
+
+    int lineOf(int record) const { return inFile(record, 0) ? tokens_.read[2 * record].line : 0; }
+
+    // "record 5 (line 6, lane 2, 1500 ms)", "header (line 1)".
+    std::string where(int record) const
+    {
+        const int line = lineOf(record);
+        if (record == 0)
+            return line ? "header (line " + std::to_string(line) + ")" : "header";
+        std::string text = "record " + std::to_string(record) + " (";
+        if (line)
+            text += "line " + std::to_string(line) + ", ";
+        return text + "lane " + std::to_string(laneOf(chart_, record)) + ", " + ms(timeOf(chart_, record)) + ")";
+    }
+
+    void add(Severity severity, Kind kind, int record, std::string text)
+    {
+        report_.findings.push_back({severity, kind, record, std::move(text)});
+    }
+    void problem(Kind kind, int record, std::string text) { add(Severity::problem, kind, record, std::move(text)); }
+    void warning(Kind kind, int record, std::string text) { add(Severity::warning, kind, record, std::move(text)); }
+
+    const ChartTable& chart_;
+    const ChartTokens& tokens_;
+    ChartReport& report_;
+};
+
+void checkTokens(Checker& c)
+{
+    ChartReport& report = c.report_;
+    if (report.pairsIgnored > 0) {
+        c.problem(Kind::pairsIgnored, -1,
+                  "the file has " + std::to_string(report.pairsRead + report.pairsIgnored) +
+                      " token pairs but the game reads only the first 300 (600 tokens); the " +
+                      std::to_string(report.pairsIgnored) + " from line " + std::to_string(c.tokens_.ignoredFromLine) +
+                      " on are ignored");
+    }
+    for (std::size_t i = 0; i < c.tokens_.read.size(); ++i) {
+        const TokenInfo& token = c.tokens_.read[i];
+        if (token.length < ChartLine::kFieldSize)
+            continue;
+        const int record = static_cast<int>(i / 2);
+        const std::string what = record == 0 ? (i % 2 ? "the audio file name" : "the header's first token")
+                                             : (i % 2 ? "the time token" : "the lane token") +
+                                                   (" of record " + std::to_string(record));
+        c.problem(Kind::overlongToken, record,
+                  "line " + std::to_string(token.line) + ": " + what + " is " + std::to_string(token.length) +
+                      " characters long; the game keeps only the first 99");
+    }
+}
+
+void checkHeader(Checker& c)
+{
+    const char* name = c.chart_[0].col2;
+    if (*name == '\0') {
+        c.problem(Kind::audioMissing, 0,
+                  c.where(0) + ": the first pair names no audio file; the game cannot start this chart");
+        return;
+    }
+    const char* p = name;
+    while (isChartSpace(*p))
+        ++p;
+    if (*p == '+' || *p == '-')
+        ++p;
+    if (!std::isdigit(static_cast<unsigned char>(*p)))
+        return;
+    const std::int32_t value = chartNumber(name);
+    if (value > 0) {
+        c.problem(Kind::audioNameHolds, 0,
+                  c.where(0) + ": the audio name " + quoted(name) + " reads as the number " + std::to_string(value) +
+                      "; until note 1 spawns, arrows still on screen from an earlier song or a restart stand still"
+                      " while the music is before " + ms(value) + ". Give it a name that starts with a letter");
+    } else {
+        c.warning(Kind::audioNameNumber, 0,
+                  c.where(0) + ": the audio name " + quoted(name) + " starts with a number (" + std::to_string(value) +
+                      "); it never holds the arrows, but a name starting with a letter is safer");
+    }
+}
+
+void checkAudio(Checker& c)
+{
+    const AudioInfo& audio = c.report_.audio;
+    switch (audio.status) {
+    case AudioInfo::Status::missing:
+        c.problem(Kind::audioMissing, 0,
+                  c.where(0) + ": audio file " + quoted(audio.name.c_str()) + " not found (looked for " + audio.path +
+                      "); the game cannot start this chart");
+        break;
+    case AudioInfo::Status::unplayable:
+        c.problem(Kind::audioUnplayable, 0,
+                  c.where(0) + ": the game's player refuses audio file " + quoted(audio.name.c_str()) + " (" +
+                      audio.reason + "); the game cannot start this chart");
+        break;
+    case AudioInfo::Status::lengthUnknown:
+        c.warning(Kind::audioLengthUnknown, 0,
+                  c.where(0) + ": no audio device to open " + quoted(audio.name.c_str()) + " with (" + audio.reason +
+                      "), so no note was checked against the audio's end");
+        break;
+    case AudioInfo::Status::notChecked:
+    case AudioInfo::Status::known:
+        break;
+    }
+}
+
+void checkEnd(Checker& c)
+{
+    const ChartEnd& end = c.report_.end;
+    if (end.reason == ChartEnd::Reason::endOfFile) {
+        c.problem(Kind::missingEndPair, end.record,
+                  "record " + std::to_string(end.record) +
+                      ": the chart ends only because the file does. The game keeps a longer chart loaded before in"
+                      " the records this file does not reach and would play them on as notes; end with a pair such"
+                      " as \"0 0\"");
+    }
+    if (end.reason != ChartEnd::Reason::laneToken)
+        return;
+    std::vector<int> after;
+    for (int record = end.record + 1; record < c.report_.pairsRead; ++record) {
+        if (isLane(laneOf(c.chart_, record)))
+            after.push_back(record);
+    }
+    if (!after.empty()) {
+        c.problem(Kind::notesAfterEnd, end.record,
+                  "record " + std::to_string(end.record) + " (line " + std::to_string(c.lineOf(end.record)) +
+                      ") ends the chart with lane token " + quoted(end.token.c_str()) + ", but " +
+                      std::to_string(after.size()) + " notes follow it (records " + std::to_string(after.front()) +
+                      (after.size() > 1 ? "-" + std::to_string(after.back()) : std::string()) + "); they never play");
+    }
+}
+
+void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
+{
+    const ChartTable& chart = c.chart_;
+    const AudioInfo& audio = c.report_.audio;
+    int waitingAt = 0;  // the note the chart stops at when the music ends first
+
+    for (int record = 1; record <= c.report_.notes; ++record) {
+        const char* laneToken = chart[record].col1;
+        const char* timeToken = chart[record].col2;
+        const std::int32_t time = timeOf(chart, record);
+        const NoteRun& note = run.notes[record];
+
+        if (!isDigits(laneToken) || std::strlen(laneToken) != 1) {
+            c.warning(Kind::laneNotPlain, record,
+                      c.where(record) + ": lane token " + quoted(laneToken) + " reads as lane " +
+                          std::to_string(laneOf(chart, record)) + "; it works, but write just the digit");
+        }
+        if (!c.inFile(record, 1)) {
+            c.problem(Kind::missingTime, record,
+                      c.where(record) + ": the file ends after this lane token, so the time is whatever the table"
+                                        " held before (0 on a fresh start, which spawns it at once)");
+        } else if (!isDigits(timeToken)) {
+            c.problem(Kind::timeNotPlain, record,
+                      c.where(record) + ": time token " + quoted(timeToken) + " is not a plain number of ms; the game"
+                                        " reads it as " + ms(time));
+        }
+        const bool early = record >= 2 && time < timeOf(chart, record - 1);
+        if (early) {
+            std::string text = c.where(record) + ": earlier than record " + std::to_string(record - 1) + " (" +
+                               ms(timeOf(chart, record - 1)) + "); notes spawn in record order";
+            if (note.dispatchedAt)
+                text += ", so this one spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
+                        ms(static_cast<std::int64_t>(*note.dispatchedAt) - time) + " after its time";
+            c.problem(Kind::outOfOrder, record, text);
+        }
+
+        if (!note.dispatchedAt) {
+            // Only a position stopped at the audio's end leaves a note unsent.
+            if (waitingAt == 0)
+                waitingAt = record;
+            if (time > lastPosition) {
+                c.problem(Kind::afterAudioEnd, record,
+                          c.where(record) + ": after the audio's end (" + ms(audio.lengthMs) +
+                              "); the music never gets there, so it never spawns");
+            } else {
+                c.problem(Kind::blockedNote, record,
+                          c.where(record) + ": never spawns; the chart waits at record " + std::to_string(waitingAt) +
+                              ", whose time is after the audio's end");
+            }
+        } else if (note.slot < 0) {
+            c.problem(Kind::droppedNote, record,
+                      c.where(record) + ": dropped at t=" + std::to_string(*note.dispatchedAt) + ": lane " +
+                          std::to_string(laneOf(chart, record)) + " already has 4 arrows in flight (records " +
+                          recordList(note.laneHolders) + "), so this note never appears");
+        } else if (!note.pressed) {
+            c.problem(Kind::retiredEarly, record,
+                      c.where(record) + ": its arrow spawns at t=" + std::to_string(*note.dispatchedAt) +
+                          " and is retired at t=" + std::to_string(note.retiredAt.value_or(*note.dispatchedAt)) +
+                          " (its time + 4000 ms) before it reaches the targets; it can never be hit");
+        } else if (!early && *note.dispatchedAt > dueTick(time, lastPosition)) {
+            c.warning(Kind::lateSpawn, record,
+                      c.where(record) + ": spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
+                          ms(static_cast<std::int64_t>(*note.dispatchedAt) - dueTick(time, lastPosition)) +
+                          " after the tick it was due on; the game sends one note per tick, so notes due together"
+                          " rise 10 px apart");
+        }
+    }
+
+    for (const Clash& clash : run.clashes) {
+        const std::string first = "record " + std::to_string(clash.first);
+        const std::string second = "record " + std::to_string(clash.second);
+        c.problem(Kind::closeNotes, clash.first,
+                  c.where(clash.first) + ": too close to " + second + " (" + ms(timeOf(chart, clash.second)) +
+                      ") of the same lane: at t=" + std::to_string(clash.t) + ", with " + first + " at Top " +
+                      std::to_string(clash.firstTop) + " (great window), " + second + " is at Top " +
+                      std::to_string(clash.secondTop) + " (" + clash.secondBand + " window), so a press for " +
+                      first + " also judges " + second);
+    }
+}
+
+}  // namespace
+
+ChartTokens scanTokens(std::string_view text)
+{
+    ChartTokens tokens;
+    int line = 1;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (isChartSpace(text[i])) {
+            line += text[i] == '\n';
+            ++i;
+            continue;
+        }
+        const std::size_t start = i;
+        while (i < text.size() && !isChartSpace(text[i]))
+            ++i;
+        if (tokens.count < kTokensRead)
+            tokens.read.push_back({i - start, line});
+        else if (tokens.count == kTokensRead)
+            tokens.ignoredFromLine = line;
+        ++tokens.count;
+    }
+    return tokens;
+}
+
+int ChartReport::count(Severity severity) const
+{
+    return static_cast<int>(std::count_if(findings.begin(), findings.end(),
+                                          [&](const Finding& f) { return f.severity == severity; }));
+}
+
+ChartReport analyse(const ChartTable& chart, const ChartTokens& tokens, const AudioInfo& audio)
+{
+    ChartReport report;
+    report.tokenCount = tokens.count;
+    const std::size_t pairsInFile = (tokens.count + 1) / 2;
+    report.pairsRead = static_cast<int>(std::min<std::size_t>(pairsInFile, kChartRecords));
+    report.pairsIgnored = pairsInFile - static_cast<std::size_t>(report.pairsRead);
+    report.audio = audio;
+    report.audio.name = chart[0].col2;
+
+    // The tick's own test for the end: the first record whose lane is not 1..4.
+    report.end.record = kChartRecords;
+    for (int record = 1; record < kChartRecords; ++record) {
+        if (!isLane(laneOf(chart, record))) {
+            report.end.record = record;
+            break;
+        }
+    }
+    report.notes = report.end.record - 1;
+    Checker checker(chart, tokens, report);
+    if (report.end.record == kChartRecords) {
+        report.end.reason = ChartEnd::Reason::lastRecord;
+    } else if (checker.inFile(report.end.record, 0)) {
+        report.end.reason = ChartEnd::Reason::laneToken;
+        report.end.token = chart[report.end.record].col1;
+    } else {
+        report.end.reason = ChartEnd::Reason::endOfFile;
+    }
+
+    const std::int32_t lastPosition =
+        audio.status == AudioInfo::Status::known ? std::max(audio.lengthMs, 0) : std::numeric_limits<std::int32_t>::max();
+    const Run run = simulate(chart, report.notes, lastPosition);
+    report.perfect = run.perfect;
+    for (int record = 1; record <= report.notes; ++record)
+        report.spawned += run.notes[record].slot >= 0;
+
+    checkTokens(checker);
+    checkHeader(checker);
+    checkAudio(checker);
+    checkEnd(checker);
+    checkNotes(checker, run, lastPosition);
+    std::stable_sort(report.findings.begin(), report.findings.end(),
+                     [](const Finding& a, const Finding& b) { return a.record < b.record; });
+    return report;
+}
+
+}  // namespace zorv::chartcheck

@@ -1,0 +1,174 @@
+#include "SongChart.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <stdexcept>
+
+namespace zorv::songs {
+namespace {
+
+constexpr int kLanes = 4;
+
+bool laneFree(const std::vector<int>& laneTimes, int time) {
+    if (!laneTimes.empty() && time - laneTimes.back() < kMinLaneGapMs) return false;
+    const auto n = laneTimes.size();
+    return n < 4 || time - laneTimes[n - 4] >= kFiveNoteSpanMs;
+}
+
+bool plainToken(const std::string& token) {
+    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxToken)) return false;
+    return std::none_of(token.begin(), token.end(),
+                        [](unsigned char c) { return std::isspace(c) != 0 || std::iscntrl(c) != 0; });
+}
+
+
+// Lane each pitch of a phrase would like: the phrase's notes ordered by
+// pitch and cut into four equal shares, a pitch going where its notes fall on
+// average. Cutting by notes rather than by distinct pitches keeps a tune that
+// dwells on a few middle notes from crowding the middle lanes.
+std::map<int, int> wantedLanes(const std::vector<int>& pitches) {
+    std::map<int, int> count;
+    for (const int p : pitches) ++count[p];
+    std::map<int, int> lanes;
+    int below = 0;
+    const auto total = static_cast<int>(pitches.size());
+    for (const auto& [pitch, n] : count) {
+        // Middle of this pitch's share, in units of total / 2.
+        const int middle = 2 * below + n;
+        lanes[pitch] = std::min(kLanes, 1 + middle * kLanes / (2 * total));
+        below += n;
+    }
+    return lanes;
+}
+
+}  // namespace
+
+SongChart chartForSong(const Song& song) {
+    SongChart chart;
+    chart.title = song.name;
+    chart.audioFile = song.name + ".mp3";
+    chart.audioMs = songMs(song);
+
+    std::map<int, std::vector<int>> phrasePitches;
+    for (const auto& cue : song.cues) phrasePitches[cue.phrase].push_back(cue.pitch);
+    std::map<int, std::map<int, int>> wanted;
+    for (const auto& [phrase, pitches] : phrasePitches) wanted[phrase] = wantedLanes(pitches);
+
+    // Each note's lanes in order of preference: the wanted one, then the
+    // nearer ones, ties going the way the melody moves (a repeated pitch
+    // leans towards the middle of the field).
+    const auto count = song.cues.size();
+    std::vector<std::array<int, kLanes>> preference(count);
+    std::vector<int> times(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const auto& cue = song.cues[i];
+        const int want = wanted[cue.phrase][cue.pitch];
+        const int before = i > 0 ? song.cues[i - 1].pitch : cue.pitch;
+        const int lean = cue.pitch > before ? 1 : cue.pitch < before ? -1 : (want <= 2 ? 1 : -1);
+        auto& order = preference[i];
+        order = {1, 2, 3, 4};
+        std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+            const int da = std::abs(a - want);
+            const int db = std::abs(b - want);
+            if (da != db) return da < db;
+            return (a - want) * lean > (b - want) * lean;
+        });
+        times[i] = stepMs(song.bpm, cue.step) - kLeadMs;
+    }
+
+    // Depth-first over the preferences: a note with no free lane sends the
+    // search back to try the next choice of the notes before it. Busy
+    // passages need this; a greedy pass can fill every lane just before one.
+    std::array<std::vector<int>, kLanes + 1> laneTimes;
+    std::vector<int> choice(count, -1);
+    std::vector<int> lane(count, 0);
+    long budget = 2'000'000;
+    std::size_t i = 0;
+    while (i < count) {
+        if (--budget < 0) break;
+        if (choice[i] >= 0) laneTimes[static_cast<std::size_t>(lane[i])].pop_back();
+        bool placed = false;
+        while (++choice[i] < kLanes) {
+            const int candidate = preference[i][static_cast<std::size_t>(choice[i])];
+            if (laneFree(laneTimes[static_cast<std::size_t>(candidate)], times[i])) {
+                lane[i] = candidate;
+                laneTimes[static_cast<std::size_t>(candidate)].push_back(times[i]);
+                placed = true;
+                break;
+            }
+        }
+        if (placed) {
+            ++i;
+        } else if (i == 0) {
+            budget = -1;
+            break;
+        } else {
+            choice[i] = -1;
+            --i;
+        }
+    }
+    if (budget < 0) {
+        const auto& cue = song.cues[i];
+        throw std::runtime_error(song.name + ": no lanes fit the notes around bar " +
+                                 std::to_string(cue.step / kStepsPerBar + 1) + ", step " +
+                                 std::to_string(cue.step % kStepsPerBar));
+    }
+    for (std::size_t k = 0; k < count; ++k) chart.notes.push_back({lane[k], times[k]});
+    return chart;
+}
+
+std::vector<std::string> chartProblems(const SongChart& chart) {
+    std::vector<std::string> problems;
+    if (!plainToken(chart.title)) problems.push_back("title is not a single short token");
+    if (!plainToken(chart.audioFile) || std::isalpha(static_cast<unsigned char>(chart.audioFile[0])) == 0) {
+        problems.push_back("audio file name must be a short token starting with a letter");
+    }
+    if (chart.notes.empty()) problems.push_back("no notes");
+    if (chart.notes.size() > static_cast<std::size_t>(kMaxNotes)) {
+        problems.push_back(std::to_string(chart.notes.size()) + " notes, at most " + std::to_string(kMaxNotes));
+    }
+    std::array<std::vector<int>, kLanes + 1> laneTimes;
+    int previous = -1;
+    for (std::size_t i = 0; i < chart.notes.size(); ++i) {
+        const auto& n = chart.notes[i];
+        const std::string at = "note " + std::to_string(i + 1) + " (" + std::to_string(n.timeMs) + " ms)";
+        if (n.lane < 1 || n.lane > kLanes) {
+            problems.push_back(at + ": lane " + std::to_string(n.lane));
+            continue;
+        }
+        if (n.timeMs < 0) problems.push_back(at + ": before the song starts");
+        if (n.timeMs <= previous) problems.push_back(at + ": not after the note before it");
+        previous = n.timeMs;
+        auto& times = laneTimes[static_cast<std::size_t>(n.lane)];
+        if (!times.empty() && n.timeMs - times.back() < kMinLaneGapMs) {
+            problems.push_back(at + ": within " + std::to_string(kMinLaneGapMs) + " ms of the last note of its lane");
+        }
+        if (times.size() >= 4 && n.timeMs - times[times.size() - 4] < kFiveNoteSpanMs) {
+            problems.push_back(at + ": fifth arrow of its lane while four are in flight");
+        }
+        times.push_back(n.timeMs);
+    }
+    if (!chart.notes.empty() && chart.notes.back().timeMs + kArrowLifeMs > chart.audioMs) {
+        problems.push_back("the song ends before the last arrow has gone");
+    }
+    return problems;
+}
+
+std::string chartText(const SongChart& chart) {
+    const auto problems = chartProblems(chart);
+    if (!problems.empty()) {
+        std::string message = chart.title + " chart is broken:";
+        for (const auto& p : problems) message += "\n  " + p;
+        throw std::runtime_error(message);
+    }
+    std::string text = chart.title + " " + chart.audioFile + "\n";
+    for (const auto& n : chart.notes) text += std::to_string(n.lane) + " " + std::to_string(n.timeMs) + "\n";
+    text += "0 0\n";
+    return text;
+}
+
+}  // namespace zorv::songs
