@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QPixmap>
+#include <QRect>
+#include <QVarLengthArray>
 #include <QWidget>
 
 namespace zorv {
@@ -20,6 +22,11 @@ private:
     QPixmap shown_;  // bitmap_ ready to draw, scaled to the size it was last drawn at
     bool stretch_;
 };
+
+// The rectangles of `region`, those stacked exactly on top of one another
+// joined into one: a region keeps its rectangles in horizontal bands, so two
+// moved arrows side by side cut each other's rectangles into pieces.
+QVarLengthArray<QRect, 32> columns(const QRegion& region);
 
 // `bitmap` with every pixel of its bottom-left colour made fully transparent.
 QImage withoutKeyColour(const QImage& bitmap);

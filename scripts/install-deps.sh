@@ -9,7 +9,7 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-dejavu-core
-  xvfb xdotool imagemagick x11-utils
+  xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev
   lame sox
   clang libclang-rt-14-dev
   desktop-file-utils dpkg-dev file
