@@ -447,6 +447,33 @@ TEST(PictureBox, BottomLeftColourBecomesTransparent)
     EXPECT_EQ(keyed.pixel(2, 1), qRgb(254, 0, 255));  // near the key is not the key
 }
 
+TEST(PictureBox, ColumnsJoinStackedRectanglesAndCoverTheRegion)
+{
+    struct Case {
+        const char* name;
+        QRegion region;
+        int expectedColumns;
+    };
+    // Two arrows side by side at different heights: the region bands cut
+    // each arrow's rectangle into pieces stacked on top of one another.
+    QRegion sideBySide = QRegion(16, 100, 60, 70) + QRegion(96, 130, 60, 70);
+    const Case cases[] = {
+        {"one rectangle", QRegion(0, 0, 60, 70), 1},
+        {"side by side, overlapping heights", sideBySide, 2},
+        {"far apart", QRegion(0, 0, 10, 10) + QRegion(0, 50, 10, 10), 2},
+        {"same column, touching", QRegion(5, 0, 10, 10) + QRegion(5, 10, 10, 10), 1},
+        {"empty", QRegion(), 0},
+    };
+    for (const Case& c : cases) {
+        const auto rects = columns(c.region);
+        QRegion covered;
+        for (const QRect& r : rects)
+            covered += r;
+        EXPECT_EQ(covered, c.region) << c.name;
+        EXPECT_EQ(rects.size(), c.expectedColumns) << c.name;
+    }
+}
+
 TEST(VirtualKeys, OnlyTheFourCursorKeysHaveCodes)
 {
     EXPECT_EQ(virtualKeyOf(Qt::Key_Left), 37);
