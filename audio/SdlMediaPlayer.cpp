@@ -95,6 +95,9 @@ void SdlMediaPlayer::open()
     if (status.type() == std::filesystem::file_type::not_found) fail("no such file");
     if (error) fail(error.message());
     if (std::filesystem::is_directory(status)) fail("it is a directory");
+    // SDL_mixer would wait forever on a FIFO and keep reading /dev/zero until
+    // memory runs out.
+    if (!std::filesystem::is_regular_file(status)) fail("not a regular file");
 
     openDevice();
 
@@ -114,6 +117,9 @@ void SdlMediaPlayer::openDevice()
 {
     if (deviceOpen_) return;
 
+    // SDL would otherwise turn SIGINT and SIGTERM into quit events that
+    // nobody reads, and the game could no longer be ended by a signal.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
         fail(std::string("no usable audio device (") + SDL_GetError() + ")");
     }

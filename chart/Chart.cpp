@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include <sys/stat.h>
+
 namespace zorv {
 namespace {
 
@@ -72,6 +74,13 @@ bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path)
     std::FILE* file = std::fopen(path, "r");
     if (file == nullptr)
         return false;
+    // glibc opens a directory for reading and only the first read fails, which
+    // would pass for an empty chart and silently keep the previous song's notes.
+    struct stat status {};
+    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        std::fclose(file);
+        return false;
+    }
     readChart(chart, file);
     std::fclose(file);
     return true;

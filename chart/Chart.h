@@ -33,7 +33,8 @@ std::int32_t chartNumber(const char* text) noexcept;
 void readChart(ChartTable& chart, std::FILE* file);
 
 // A chart load: sets nextNote to 1, then opens `path` in text mode and reads
-// it. Returns false, with the table untouched, when the file cannot be opened.
+// it. Returns false, with the table untouched, when the file cannot be opened
+// or is a directory.
 bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path);
 
 }  // namespace zorv
