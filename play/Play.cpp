@@ -19,6 +19,9 @@ void showMinutesAndSeconds(Field& field, Box minutes, Box seconds, std::int32_t 
 
 void spawn(Game& game, Lane lane)
 {
+    // Past the table there is no note to spawn: the chart has ended.
+    if (game.nextNote < 1 || game.nextNote >= kChartRecords)
+        return;
     const int firstSlot = (static_cast<int>(lane) - 1) * 4;
     for (int slot = firstSlot; slot < firstSlot + 4; ++slot) {
         const Picture picture = slotPicture(slot);

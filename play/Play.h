@@ -17,7 +17,8 @@ inline constexpr std::int32_t kStepPerTick = 10;      // pixels upwards per movi
 // Spawns the note at chart[nextNote] into the first hidden slot of `lane`
 // (slot order 1..4): shows it and sets its expireAt to the note's time plus
 // 4000 (saturating). A full lane drops the note silently. nextNote advances
-// by one either way. Top is left as it is. Requires nextNote in 1..299.
+// by one either way. Top is left as it is. With nextNote outside 1..299 the
+// chart has ended and nothing changes.
 void spawn(Game& game, Lane lane);
 
 // One tick at play position `t` (ms, already clamped to 0..length):

@@ -178,6 +178,9 @@ TEST(Tick, ChartEndsAfterTheLastRecordOfTheTable)
     for (int i = 0; i < kChartRecords + 20; ++i)
         tick(game, 100000);
     EXPECT_EQ(game.nextNote, kChartRecords);
+
+    spawn(game, Lane::left);  // called directly, past the table
+    EXPECT_EQ(game.nextNote, kChartRecords);
 }
 
 TEST(Tick, NoteEarlierThanItsPredecessorGoesOutOnTheNextTick)
