@@ -21,17 +21,14 @@
 #include "app/PictureBox.h"
 #include "app/Shell.h"
 #include "audio/FakeMediaPlayer.h"
+#include "support/FormSupport.h"
 
 namespace zorv {
 namespace {
 
-class FakeShell : public Shell {
-public:
-    QStringList messages;
-    std::vector<int> exits;
-    void showMessage(QWidget*, const QString& text) override { messages << text; }
-    void exitProcess(int status) override { exits.push_back(status); }
-};
+using test::ButtonStates;
+using test::FakeShell;
+using test::states;
 
 class FormTest : public ::testing::Test {
 protected:
@@ -95,23 +92,6 @@ protected:
     FakeShell shell;
     std::unique_ptr<TForm1> form;
 };
-
-struct ButtonStates {
-    bool list, close, start, stop, timer;
-    bool operator==(const ButtonStates&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const ButtonStates& s)
-{
-    return out << "{list " << s.list << ", close " << s.close << ", start " << s.start << ", stop " << s.stop
-               << ", timer " << s.timer << "}";
-}
-
-ButtonStates states(const TForm1& form)
-{
-    return {form.Button1->isEnabled(), form.Button2->isEnabled(), form.Button3->isEnabled(),
-            form.Button4->isEnabled(), form.Timer1->isActive()};
-}
 
 TEST_F(FormTest, StartsWithPlaceholdersTargetsShownAndNoArrows)
 {

@@ -21,33 +21,9 @@
 #include "app/Form.h"
 #include "app/Shell.h"
 #include "audio/MediaPlayer.h"
+#include "support/FormSupport.h"
 
 namespace zorv::test {
-
-class FakeShell : public Shell {
-public:
-    QStringList messages;
-    std::vector<int> exits;
-    void showMessage(QWidget*, const QString& text) override { messages << text; }
-    void exitProcess(int status) override { exits.push_back(status); }
-};
-
-struct ButtonStates {
-    bool list, close, start, stop, timer;
-    bool operator==(const ButtonStates&) const = default;
-};
-
-inline std::ostream& operator<<(std::ostream& out, const ButtonStates& s)
-{
-    return out << "{list " << s.list << ", close " << s.close << ", start " << s.start << ", stop " << s.stop
-               << ", timer " << s.timer << "}";
-}
-
-inline ButtonStates states(const TForm1& form)
-{
-    return {form.Button1->isEnabled(), form.Button2->isEnabled(), form.Button3->isEnabled(),
-            form.Button4->isEnabled(), form.Timer1->isActive()};
-}
 
 class FormOnDisk : public ::testing::Test {
 protected:
