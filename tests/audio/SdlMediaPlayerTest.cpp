@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 
+#include "support/TempDir.h"
 #include "audio/SdlMediaPlayer.h"
 
 namespace zorv {
@@ -29,25 +30,7 @@ using namespace std::chrono_literals;
 const std::string kTone = std::string(ZORV_AUDIO_TEST_DATA) + "/tone-3s.mp3";
 constexpr std::int32_t kToneMs = 3000;
 
-class TempDir {
-public:
-    TempDir()
-    {
-        const std::string unique = std::to_string(std::random_device()());
-        path_ = fs::temp_directory_path() / ("zorv-audio-" + unique);
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string file(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return (path_ / name).string();
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using test::TempDir;
 
 std::string readFile(const std::string& name)
 {

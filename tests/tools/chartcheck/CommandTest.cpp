@@ -12,6 +12,8 @@
 #include <regex>
 #include <string>
 
+#include "support/TempDir.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -40,23 +42,7 @@ Outcome runChecker(const std::string& arguments, bool readStderr = false)
     return outcome;
 }
 
-class TempDir {
-public:
-    TempDir() : path_(fs::temp_directory_path() / ("zorv-chart-" + std::to_string(std::random_device()())))
-    {
-        fs::create_directories(path_);
-    }
-    ~TempDir() { fs::remove_all(path_); }
-    std::string file(const std::string& name, const std::string& bytes) const
-    {
-        std::ofstream(path_ / name, std::ios::binary) << bytes;
-        return (path_ / name).string();
-    }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
+using zorv::test::TempDir;
 
 // One second of 16-bit mono silence at 8 kHz.
 std::string oneSecondWav()
