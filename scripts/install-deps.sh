@@ -11,7 +11,7 @@ packages=(
   fonts-nanum fonts-dejavu-core
   xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev
   lame sox
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   desktop-file-utils dpkg-dev file
 )
 

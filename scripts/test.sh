@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test (widget tests offscreen,
+# Installs what is missing, checks the C++ layout, builds, and runs every test (widget tests offscreen,
 # audio through SDL's dummy driver): the normal build, then the same suite
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, then a short run
 # of each fuzz target, then a minute of play (sanitizer build) under a
@@ -17,6 +17,9 @@ scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
+
+stage "format"
+scripts/check-format.sh
 
 stage "build and test"
 cmake --preset default
