@@ -157,7 +157,7 @@ void TForm1::createControls()
     zorv::PictureBox** targetFields[] = {&bleft, &bup, &bdown, &bright};
     for (int lane = 0; lane < 4; ++lane)
         *targetFields[lane] = place(new PictureBox(Panel1, targets[lane], true, false), laneLeft[lane], 0, 60, 60);
-    zorv::PictureBox** slotFields[] = {&left1, &left2, &left3, &left4, &up1, &up2, &up3, &up4,
+    zorv::PictureBox** slotFields[] = {&left1, &left2, &left3, &left4, &up1,    &up2,    &up3,    &up4,
                                        &down1, &down2, &down3, &down4, &right1, &right2, &right3, &right4};
     for (int slot = 0; slot < zorv::kSlotCount; ++slot) {
         const int lane = slot / 4;
@@ -228,13 +228,13 @@ void TForm1::createControls()
     Label7 = songControl(new QLabel(QString::fromUtf8("난이도 중"), Panel2), 32, 128, 81, 24);
 
     // Focus order: buttons and bar, the edit boxes, then the song panel.
-    QWidget* const tabOrder[] = {Button1, Button2, Button3, TrackBar1, Button4, Edit1, Edit2, Edit3,
-                                 Edit4, Edit5, Edit6, Edit7, Edit8, Edit9, RadioButton1, RadioButton2};
+    QWidget* const tabOrder[] = {Button1, Button2, Button3, TrackBar1, Button4, Edit1, Edit2,        Edit3,
+                                 Edit4,   Edit5,   Edit6,   Edit7,     Edit8,   Edit9, RadioButton1, RadioButton2};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
 
-    pictures_ = {bleft, bup, bdown, bright, left1, left2, left3, left4, up1, up2, up3, up4,
-                 down1, down2, down3, down4, right1, right2, right3, right4, greati, goodi, badi, missi};
+    pictures_ = {bleft, bup,   bdown, bright, left1,  left2,  left3,  left4,  up1,    up2,   up3,  up4,
+                 down1, down2, down3, down4,  right1, right2, right3, right4, greati, goodi, badi, missi};
     boxes_ = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9};
     for (int i = 0; i < zorv::kPictureCount; ++i)
         pictures_[i]->setVisible(game_.field[static_cast<Picture>(i)].visible);
@@ -311,7 +311,10 @@ void TForm1::resizeEvent(QResizeEvent* event)
     bgd->setGeometry(1, 1, std::max(0, width() - 2), std::max(0, height() - 2));
 }
 
-void TForm1::pictureShown(Picture picture, bool visible) { pictures_[static_cast<std::size_t>(picture)]->setVisible(visible); }
+void TForm1::pictureShown(Picture picture, bool visible)
+{
+    pictures_[static_cast<std::size_t>(picture)]->setVisible(visible);
+}
 
 void TForm1::pictureMoved(Picture picture, std::int32_t top)
 {

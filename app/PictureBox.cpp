@@ -39,7 +39,8 @@ QVarLengthArray<QRect, 32> columns(const QRegion& region)
 }
 
 PictureBox::PictureBox(QWidget* parent, const QImage& bitmap, bool transparent, bool stretch)
-    : QWidget(parent), bitmap_(transparent ? withoutKeyColour(bitmap) : bitmap.convertToFormat(QImage::Format_RGB32)),
+    : QWidget(parent),
+      bitmap_(transparent ? withoutKeyColour(bitmap) : bitmap.convertToFormat(QImage::Format_RGB32)),
       stretch_(stretch)
 {
     // An opaque picture covers its rectangle, so nothing behind it needs painting.
@@ -52,8 +53,8 @@ void PictureBox::paintEvent(QPaintEvent* event)
     // Scale once per size, not once per repaint: arrows move over the
     // background twenty times a second.
     if (shown_.isNull() || (stretch_ && shown_.size() != size()))
-        shown_ = QPixmap::fromImage(
-            stretch_ ? bitmap_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation) : bitmap_);
+        shown_ = QPixmap::fromImage(stretch_ ? bitmap_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                             : bitmap_);
     // Moved arrows leave dozens of small rectangles on the background. Their
     // bounding box drawn through a clip of that many rectangles takes Qt's
     // span-by-span path, handed to its thread pool, and cost twice as much as

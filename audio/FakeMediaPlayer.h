@@ -31,7 +31,8 @@ public:
     void open() override
     {
         calls.push_back("open");
-        if (!failOpenWith.empty()) throw MediaError(failOpenWith);
+        if (!failOpenWith.empty())
+            throw MediaError(failOpenWith);
     }
     void play() override { calls.push_back("play"); }
     void stop() override { calls.push_back("stop"); }

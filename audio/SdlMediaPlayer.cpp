@@ -22,8 +22,7 @@ bool instanceAlive = false;
 
 std::int64_t steadyNs() noexcept
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -34,7 +33,8 @@ std::vector<SDL_AudioDeviceID> activeDevices()
 {
     std::vector<SDL_AudioDeviceID> ids;
     for (SDL_AudioDeviceID id = 1; id <= kLastDeviceId; ++id) {
-        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED) ids.push_back(id);
+        if (SDL_GetAudioDeviceStatus(id) != SDL_AUDIO_STOPPED)
+            ids.push_back(id);
     }
     return ids;
 }
@@ -73,10 +73,7 @@ SdlMediaPlayer::~SdlMediaPlayer()
     instanceAlive = false;
 }
 
-void SdlMediaPlayer::setFileName(const std::string& name)
-{
-    fileName_ = name;
-}
+void SdlMediaPlayer::setFileName(const std::string& name) { fileName_ = name; }
 
 void SdlMediaPlayer::fail(const std::string& reason) const
 {
@@ -89,20 +86,26 @@ void SdlMediaPlayer::open()
 
     // Checked before SDL sees the name: SDL_mixer's message for a missing file
     // or a directory does not say which of the two it was.
-    if (fileName_.empty()) fail("no file name given");
+    if (fileName_.empty())
+        fail("no file name given");
     std::error_code error;
     const auto status = std::filesystem::status(fileName_, error);
-    if (status.type() == std::filesystem::file_type::not_found) fail("no such file");
-    if (error) fail(error.message());
-    if (std::filesystem::is_directory(status)) fail("it is a directory");
+    if (status.type() == std::filesystem::file_type::not_found)
+        fail("no such file");
+    if (error)
+        fail(error.message());
+    if (std::filesystem::is_directory(status))
+        fail("it is a directory");
     // SDL_mixer would wait forever on a FIFO and keep reading /dev/zero until
     // memory runs out.
-    if (!std::filesystem::is_regular_file(status)) fail("not a regular file");
+    if (!std::filesystem::is_regular_file(status))
+        fail("not a regular file");
 
     openDevice();
 
     Mix_Music* music = Mix_LoadMUS(fileName_.c_str());
-    if (music == nullptr) fail(std::string("not playable audio (") + Mix_GetError() + ")");
+    if (music == nullptr)
+        fail(std::string("not playable audio (") + Mix_GetError() + ")");
     const double seconds = Mix_MusicDuration(music);
     if (!(seconds >= 0.0) || seconds * 1000.0 > std::numeric_limits<std::int32_t>::max()) {
         Mix_FreeMusic(music);
@@ -115,7 +118,8 @@ void SdlMediaPlayer::open()
 
 void SdlMediaPlayer::openDevice()
 {
-    if (deviceOpen_) return;
+    if (deviceOpen_)
+        return;
 
     // SDL would otherwise turn SIGINT and SIGTERM into quit events that
     // nobody reads, and the game could no longer be ended by a signal.
@@ -126,9 +130,8 @@ void SdlMediaPlayer::openDevice()
     const auto before = activeDevices();
     // Letting the device choose its rate spares a resampling stage; format and
     // channel count are converted by SDL if the device differs.
-    if (Mix_OpenAudioDevice(kWantedRate, AUDIO_S16SYS, 2, kBufferFrames, nullptr,
-                            SDL_AUDIO_ALLOW_FREQUENCY_CHANGE)
-        != 0) {
+    if (Mix_OpenAudioDevice(kWantedRate, AUDIO_S16SYS, 2, kBufferFrames, nullptr, SDL_AUDIO_ALLOW_FREQUENCY_CHANGE) !=
+        0) {
         const std::string reason = Mix_GetError();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         fail("no usable audio device (" + reason + ")");
@@ -148,8 +151,7 @@ void SdlMediaPlayer::openDevice()
     // start may be off by one buffer.
     const auto after = activeDevices();
     std::vector<SDL_AudioDeviceID> opened;
-    std::set_difference(after.begin(), after.end(), before.begin(), before.end(),
-                        std::back_inserter(opened));
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(opened));
     deviceId_ = opened.size() == 1 ? opened.front() : 0;
 
     Mix_SetPostMix(&SdlMediaPlayer::onMixed, this);
@@ -160,14 +162,14 @@ void SdlMediaPlayer::onMixed(void* self, std::uint8_t* /*stream*/, int bytes)
 {
     auto* player = static_cast<SdlMediaPlayer*>(self);
     const int frameBytes = player->frameBytes_.load(std::memory_order_relaxed);
-    if (frameBytes <= 0) return;
+    if (frameBytes <= 0)
+        return;
 
     const std::uint64_t seq = player->seq_.load(std::memory_order_relaxed);
     player->seq_.store(seq + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    player->mixedFrames_.store(
-        player->mixedFrames_.load(std::memory_order_relaxed) + bytes / frameBytes,
-        std::memory_order_relaxed);
+    player->mixedFrames_.store(player->mixedFrames_.load(std::memory_order_relaxed) + bytes / frameBytes,
+                               std::memory_order_relaxed);
     player->mixedAtNs_.store(steadyNs(), std::memory_order_relaxed);
     player->seq_.store(seq + 2, std::memory_order_release);
 }
@@ -177,10 +179,10 @@ SdlMediaPlayer::Mixed SdlMediaPlayer::readMixed() const noexcept
     for (;;) {
         const std::uint64_t seq = seq_.load(std::memory_order_acquire);
         if (seq % 2 == 0) {
-            const Mixed mixed{mixedFrames_.load(std::memory_order_relaxed),
-                              mixedAtNs_.load(std::memory_order_relaxed)};
+            const Mixed mixed{mixedFrames_.load(std::memory_order_relaxed), mixedAtNs_.load(std::memory_order_relaxed)};
             std::atomic_thread_fence(std::memory_order_acquire);
-            if (seq_.load(std::memory_order_relaxed) == seq) return mixed;
+            if (seq_.load(std::memory_order_relaxed) == seq)
+                return mixed;
         }
         // The audio thread was preempted halfway through its two stores.
         std::this_thread::yield();
@@ -211,7 +213,8 @@ void SdlMediaPlayer::play()
 
 void SdlMediaPlayer::stop()
 {
-    if (state_ != State::Playing && state_ != State::Finished) return;
+    if (state_ != State::Playing && state_ != State::Finished)
+        return;
     stoppedMs_ = position();
     stoppedFrames_ = framesConsumed();
     Mix_HaltMusic();
@@ -229,10 +232,7 @@ void SdlMediaPlayer::closeFile() noexcept
     lengthMs_ = 0;
 }
 
-std::int32_t SdlMediaPlayer::length() const noexcept
-{
-    return lengthMs_;
-}
+std::int32_t SdlMediaPlayer::length() const noexcept { return lengthMs_; }
 
 std::int64_t SdlMediaPlayer::lengthFrames() const noexcept
 {
@@ -243,14 +243,10 @@ std::int32_t SdlMediaPlayer::position() noexcept
 {
     switch (state_) {
     case State::NoFile:
-    case State::Ready:
-        return 0;
-    case State::Stopped:
-        return stoppedMs_;
-    case State::Finished:
-        return lengthMs_;
-    case State::Playing:
-        break;
+    case State::Ready: return 0;
+    case State::Stopped: return stoppedMs_;
+    case State::Finished: return lengthMs_;
+    case State::Playing: break;
     }
     // The mixer drops the music once its decoder runs dry, which is one
     // buffer before the end is heard; close enough to call it the end.
@@ -276,22 +272,15 @@ std::int64_t SdlMediaPlayer::framesConsumed() const noexcept
 {
     switch (state_) {
     case State::NoFile:
-    case State::Ready:
-        return 0;
-    case State::Stopped:
-        return stoppedFrames_;
-    case State::Finished:
-        return lengthFrames();
-    case State::Playing:
-        break;
+    case State::Ready: return 0;
+    case State::Stopped: return stoppedFrames_;
+    case State::Finished: return lengthFrames();
+    case State::Playing: break;
     }
     const std::int64_t played = readMixed().frames - startFrames_ - kBufferFrames;
     return std::clamp<std::int64_t>(played, 0, lengthFrames());
 }
 
-int SdlMediaPlayer::sampleRate() const noexcept
-{
-    return rate_;
-}
+int SdlMediaPlayer::sampleRate() const noexcept { return rate_; }
 
 }  // namespace zorv

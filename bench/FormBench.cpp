@@ -71,8 +71,7 @@ using zorv::Picture;
 
 std::int64_t nowNs()
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -133,7 +132,7 @@ public:
         std::int64_t atNs;
         std::int32_t positionMs;
         std::int64_t framesBefore, framesAfter;  // framesConsumed() around the read
-        std::int64_t tookNs;  // position() itself: it takes the mixer's lock
+        std::int64_t tookNs;                     // position() itself: it takes the mixer's lock
     };
 
     explicit TimedPlayer(zorv::SdlMediaPlayer& real) : real_(real) { reads.reserve(1 << 16); }
@@ -187,7 +186,7 @@ struct CallbackLog {
 
 // What a paint event is spent on, for --breakdown.
 enum Kind { kBackground, kArrows, kTargets, kJudgements, kPositionBar, kEditBoxes, kFrames, kOther, kKinds };
-constexpr const char* kKindNames[kKinds] = {"background", "arrows", "targets", "judgements",
+constexpr const char* kKindNames[kKinds] = {"background",   "arrows",     "targets",        "judgements",
                                             "position bar", "edit boxes", "form and panel", "other"};
 
 struct Tick {
@@ -357,7 +356,7 @@ private:
 };
 
 struct PositionError {
-    Summary absError;  // |position - consumed|, ms
+    Summary absError;            // |position - consumed|, ms
     double meanFirst, meanLast;  // signed mean error over the first and last 10 s of reads
     double slopeMsPerMin;
     Summary step;  // position - framesConsumed() at the read: the interpolation position adds
@@ -374,7 +373,8 @@ PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const C
     // buffer: the two differ by a constant, the one most reads agree on.
     std::map<std::int64_t, int> votes;
     auto lastCallbackBefore = [&](std::int64_t t) -> std::ptrdiff_t {
-        const auto it = std::upper_bound(e, e + n, t, [](std::int64_t v, const CallbackLog::Entry& x) { return v < x.atNs; });
+        const auto it =
+            std::upper_bound(e, e + n, t, [](std::int64_t v, const CallbackLog::Entry& x) { return v < x.atNs; });
         return (it - e) - 1;
     };
     for (const auto& r : reads)
@@ -396,13 +396,15 @@ PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const C
         if (r.framesBefore != r.framesAfter || r.framesBefore <= 0 || r.positionMs >= lengthMs)
             continue;
         const std::int64_t mixed = r.framesBefore + offset;
-        const auto it = std::lower_bound(e, e + n, mixed, [](const CallbackLog::Entry& x, std::int64_t v) { return x.frames < v; });
+        const auto it =
+            std::lower_bound(e, e + n, mixed, [](const CallbackLog::Entry& x, std::int64_t v) { return x.frames < v; });
         const std::ptrdiff_t k = it - e;
         if (k >= static_cast<std::ptrdiff_t>(n) - 1 || e[k].frames != mixed)
             continue;
         const double span = static_cast<double>(e[k + 1].atNs - e[k].atNs);
         const double fraction = std::clamp(static_cast<double>(r.atNs - e[k].atNs) / span, 0.0, 1.0);
-        const double consumed = static_cast<double>(r.framesBefore) + fraction * static_cast<double>(e[k + 1].frames - e[k].frames);
+        const double consumed =
+            static_cast<double>(r.framesBefore) + fraction * static_cast<double>(e[k + 1].frames - e[k].frames);
         const double error = r.positionMs - consumed * 1000.0 / rate;
         signedErrors.push_back(error);
         errors.push_back(std::abs(error));
@@ -475,7 +477,8 @@ int main(int argc, char** argv)
     Options options;
     if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
-                     "usage: form_bench --songs DIR [--song Dodoroza|Virizivez] [--chart dense|song] [--seconds N] [--breakdown]\n");
+                     "usage: form_bench --songs DIR [--song Dodoroza|Virizivez] [--chart dense|song] [--seconds N] "
+                     "[--breakdown]\n");
         return 2;
     }
     const QString mp3 = QDir(options.songs).absoluteFilePath(options.song + ".mp3");
@@ -563,8 +566,10 @@ int main(int argc, char** argv)
             intervals.push_back(std::abs(ms(t.startNs - harness.ticks[i - 1].startNs) - 50.0));
     }
     const Summary allTicks = summarize(all);
-    std::fprintf(stderr, "  ticks: %zu (%d without a paint); every tick incl. repaint: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
-                 all.size(), paintless, allTicks.median, allTicks.p99, allTicks.max);
+    std::fprintf(
+        stderr,
+        "  ticks: %zu (%d without a paint); every tick incl. repaint: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
+        all.size(), paintless, allTicks.median, allTicks.p99, allTicks.max);
     if (options.dense) {
         const Summary tick = summarize(loaded), handler = summarize(loadedHandler);
         std::vector<double> before, painting;
@@ -602,8 +607,7 @@ int main(int argc, char** argv)
     const Summary interval = summarize(intervals);
     std::fprintf(stderr, "  tick interval deviation: max %.3f ms over %zu intervals\n", interval.max, interval.n);
     report(options.dense ? "tick interval |dev. from 50 ms| (dense chart)" : "tick interval |dev. from 50 ms| (song)",
-           fmt("median %.3f ms, p99 %.3f ms", interval.median, interval.p99) +
-               fmt(" over %.0f s", ms(wallNs) / 1000),
+           fmt("median %.3f ms, p99 %.3f ms", interval.median, interval.p99) + fmt(" over %.0f s", ms(wallNs) / 1000),
            "p99 <= 2 ms", interval.p99 <= 2.0 && wallNs >= 60'000'000'000);
 
     std::vector<double> pressHandled, pressPainted, releaseHandled;
@@ -623,8 +627,8 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "  key presses: %d, %d followed by a paint; to repaint done: median %.3f ms, p99 %.3f ms\n",
                  presses, pressesPainted, pressPaint.median, pressPaint.p99);
     if (!releaseHandled.empty())
-        std::fprintf(stderr, "  key releases: %zu; delivered to handled: median %.3f ms, p99 %.3f ms\n",
-                     release.n, release.median, release.p99);
+        std::fprintf(stderr, "  key releases: %zu; delivered to handled: median %.3f ms, p99 %.3f ms\n", release.n,
+                     release.median, release.p99);
     report(options.dense ? "key delivered -> judged, repaint requested (dense chart)"
                          : "key delivered -> judged, repaint requested (song)",
            fmt("median %.3f ms, p99 %.3f ms, max %.3f ms", press.median, press.p99, press.max) +
@@ -639,7 +643,7 @@ int main(int argc, char** argv)
                      pe.used, pe.reads, pe.backwards, pe.meanFirst, pe.meanLast, pe.step.median, pe.step.max);
         report("play position vs frames consumed, whole song",
                fmt("|error| median %.3f ms, p99 %.3f ms, max %.3f ms", pe.absError.median, pe.absError.p99,
-                      pe.absError.max) +
+                   pe.absError.max) +
                    fmt("; drift %.3f ms/min", pe.slopeMsPerMin),
                "< 5 ms, no drift",
                pe.used > 100 && pe.absError.max < 5.0 && std::abs(pe.meanLast - pe.meanFirst) < 1.0);

@@ -8,10 +8,7 @@ namespace zorv {
 namespace {
 
 // The C locale's white space, as the chart format defines it.
-bool isChartSpace(int c) noexcept
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isChartSpace(int c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // Reads the next token into `field`. Returns false at end of file before any
 // token, leaving `field` as it was.

@@ -25,10 +25,7 @@ using zorv::ChartTable;
     std::abort();
 }
 
-bool isChartSpace(unsigned char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isChartSpace(unsigned char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 // strtoll follows the same grammar in the C locale and saturates at the
 // 64-bit limits, which lie beyond the 32-bit ones.

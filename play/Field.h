@@ -12,6 +12,8 @@ namespace zorv {
 
 // Pictures the rules show, hide or move. Slot pictures run left1..right4 in
 // lane pool order so that Picture(kFirstSlot + slot) is slot `slot` (0..15).
+// One row per lane pool.
+// clang-format off
 enum class Picture : std::uint8_t {
     bleft, bup, bdown, bright,
     left1, left2, left3, left4,
@@ -20,6 +22,7 @@ enum class Picture : std::uint8_t {
     right1, right2, right3, right4,
     greati, goodi, badi, missi,
 };
+// clang-format on
 inline constexpr int kPictureCount = 24;
 inline constexpr int kFirstSlot = static_cast<int>(Picture::left1);
 inline constexpr int kSlotCount = 16;
@@ -68,7 +71,8 @@ public:
     // "Edit5", Edit9 "sum".
     Field() noexcept;
 
-    const PictureState& operator[](Picture picture) const noexcept {
+    const PictureState& operator[](Picture picture) const noexcept
+    {
         return pictures_[static_cast<std::size_t>(picture)];
     }
     std::string_view text(Box box) const noexcept { return boxes_[static_cast<std::size_t>(box)].view(); }

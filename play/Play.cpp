@@ -51,8 +51,7 @@ void tick(Game& game, std::int32_t t)
 
     // Hold while the note dispatched last is still ahead of the music; while
     // the cursor is on note 1 this reads the header's audio file name.
-    if (game.nextNote >= 1 && game.nextNote <= kChartRecords &&
-        chartNumber(game.chart[game.nextNote - 1].col2) > t)
+    if (game.nextNote >= 1 && game.nextNote <= kChartRecords && chartNumber(game.chart[game.nextNote - 1].col2) > t)
         return;
 
     for (int slot = 0; slot < kSlotCount; ++slot) {

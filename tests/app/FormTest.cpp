@@ -119,17 +119,17 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
         QRect rect;
     };
     const Place places[] = {
-        {form->Panel1, {0, 0, 713, 672}},     {form->bgd, {1, 1, 711, 670}},
-        {form->bleft, {16, 0, 60, 60}},       {form->bright, {272, 0, 60, 60}},
-        {form->left1, {16, 584, 60, 60}},     {form->up3, {96, 587, 60, 60}},
-        {form->down4, {184, 587, 60, 60}},    {form->right2, {272, 587, 60, 60}},
-        {form->greati, {0, 160, 337, 105}},   {form->badi, {8, 200, 337, 105}},
-        {form->goodi, {48, 104, 337, 105}},   {form->missi, {16, 240, 337, 105}},
-        {form->Button1, {432, 576, 75, 25}},  {form->Button2, {536, 576, 75, 25}},
-        {form->Button3, {432, 616, 75, 25}},  {form->Button4, {536, 616, 75, 25}},
-        {form->TrackBar1, {400, 416, 257, 25}}, {form->Edit1, {456, 528, 33, 21}},
-        {form->Edit4, {512, 472, 33, 21}},    {form->Edit5, {448, 336, 121, 21}},
-        {form->Edit9, {448, 136, 121, 21}},   {form->Panel2, {96, 224, 185, 257}},
+        {form->Panel1, {0, 0, 713, 672}},        {form->bgd, {1, 1, 711, 670}},
+        {form->bleft, {16, 0, 60, 60}},          {form->bright, {272, 0, 60, 60}},
+        {form->left1, {16, 584, 60, 60}},        {form->up3, {96, 587, 60, 60}},
+        {form->down4, {184, 587, 60, 60}},       {form->right2, {272, 587, 60, 60}},
+        {form->greati, {0, 160, 337, 105}},      {form->badi, {8, 200, 337, 105}},
+        {form->goodi, {48, 104, 337, 105}},      {form->missi, {16, 240, 337, 105}},
+        {form->Button1, {432, 576, 75, 25}},     {form->Button2, {536, 576, 75, 25}},
+        {form->Button3, {432, 616, 75, 25}},     {form->Button4, {536, 616, 75, 25}},
+        {form->TrackBar1, {400, 416, 257, 25}},  {form->Edit1, {456, 528, 33, 21}},
+        {form->Edit4, {512, 472, 33, 21}},       {form->Edit5, {448, 336, 121, 21}},
+        {form->Edit9, {448, 136, 121, 21}},      {form->Panel2, {96, 224, 185, 257}},
         {form->RadioButton1, {32, 32, 113, 17}}, {form->Label7, {32, 128, 81, 24}},
     };
     for (const Place& p : places)
@@ -173,9 +173,9 @@ TEST_F(FormTest, TabOrderRunsThroughButtonsBarAndBoxes)
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus));
     }
-    const std::vector<QWidget*> expected = {form->Button1, form->Button2, form->Button3, form->TrackBar1,
-                                            form->Button4, form->Edit1, form->Edit2, form->Edit3, form->Edit4,
-                                            form->Edit5, form->Edit6, form->Edit7, form->Edit8, form->Edit9};
+    const std::vector<QWidget*> expected = {form->Button1, form->Button2, form->Button3, form->TrackBar1, form->Button4,
+                                            form->Edit1,   form->Edit2,   form->Edit3,   form->Edit4,     form->Edit5,
+                                            form->Edit6,   form->Edit7,   form->Edit8,   form->Edit9};
     EXPECT_EQ(order, expected);
 }
 

@@ -43,13 +43,13 @@ std::string halfSecondWav()
 {
     auto le = [](std::uint32_t v, int n) {
         std::string s;
-        for (int i = 0; i < n; ++i) s += static_cast<char>((v >> (8 * i)) & 0xff);
+        for (int i = 0; i < n; ++i)
+            s += static_cast<char>((v >> (8 * i)) & 0xff);
         return s;
     };
     const std::uint32_t dataBytes = 8000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2)
-        + le(8000, 4) + le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4)
-        + std::string(dataBytes, '\0');
+    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
+           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
 }
 
 // Reads position() every 15 ms until `done` says so or the deadline passes.
@@ -90,9 +90,8 @@ std::chrono::steady_clock::time_point playNow(SdlMediaPlayer& player)
 void expectFromStart(SdlMediaPlayer& player, std::chrono::steady_clock::time_point playedAt)
 {
     const std::int32_t position = player.position();
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-                             std::chrono::steady_clock::now() - playedAt)
-                             .count();
+    const auto elapsed =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - playedAt).count();
     EXPECT_LE(position, elapsed + elapsed / 16 + 20) << "after " << elapsed << " ms";
 }
 
@@ -120,8 +119,10 @@ TEST(SdlMediaPlayer, OpenFailuresNameFileAndReasonAndLeaveNoFileOpen)
     SdlMediaPlayer player;
     for (const OpenFailureCase& c : cases) {
         const std::string name = *c.name == '\0' ? "" : (dir.path() / c.name).string();
-        if (c.make == OpenFailureCase::File) dir.file(c.name, c.bytes);
-        if (c.make == OpenFailureCase::Folder) fs::create_directory(name);
+        if (c.make == OpenFailureCase::File)
+            dir.file(c.name, c.bytes);
+        if (c.make == OpenFailureCase::Folder)
+            fs::create_directory(name);
         SCOPED_TRACE(c.name);
 
         player.setFileName(kTone);
@@ -177,7 +178,10 @@ TEST(SdlMediaPlayer, MissingAudioDriverIsMediaErrorAndALaterOpenRetries)
         EXPECT_NE(message.find(kTone), std::string::npos) << message;
         EXPECT_NE(message.find("no usable audio device"), std::string::npos) << message;
     }
-    if (driver) setenv("SDL_AUDIODRIVER", saved.c_str(), 1); else unsetenv("SDL_AUDIODRIVER");
+    if (driver)
+        setenv("SDL_AUDIODRIVER", saved.c_str(), 1);
+    else
+        unsetenv("SDL_AUDIODRIVER");
     EXPECT_EQ(player.length(), 0);
     EXPECT_EQ(player.sampleRate(), 0);
 
@@ -222,9 +226,7 @@ TEST(SdlMediaPlayer, PositionFollowsClockStopFreezesItPlayRestarts)
     player.open();
     const auto started = playNow(player);
     expectFromStart(player, started);
-    pollPosition(player, 2s, [&](std::int32_t) {
-        return std::chrono::steady_clock::now() - started >= 600ms;
-    });
+    pollPosition(player, 2s, [&](std::int32_t) { return std::chrono::steady_clock::now() - started >= 600ms; });
     const std::int32_t playedFor600 = player.position();
     EXPECT_GE(playedFor600, 200);
     EXPECT_LE(playedFor600, 2000);

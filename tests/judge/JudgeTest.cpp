@@ -29,8 +29,8 @@ bool operator==(const Totals& a, const Totals& b)
 
 std::ostream& operator<<(std::ostream& out, const Totals& t)
 {
-    return out << "{score " << t.score << ", great " << t.great << ", good " << t.good << ", bad " << t.bad
-               << ", miss " << t.miss << "}";
+    return out << "{score " << t.score << ", great " << t.great << ", good " << t.good << ", bad " << t.bad << ", miss "
+               << t.miss << "}";
 }
 
 TEST(KeyDown, WindowBoundariesDecideTheJudgement)
@@ -40,12 +40,9 @@ TEST(KeyDown, WindowBoundariesDecideTheJudgement)
         Totals after;
     };
     const Case cases[] = {
-        {111, {500, 0, 0, 0, 0}}, {600, {500, 0, 0, 0, 0}},
-        {110, {400, 0, 0, 0, 1}}, {81, {400, 0, 0, 0, 1}},
-        {80, {450, 0, 0, 1, 0}}, {51, {450, 0, 0, 1, 0}},
-        {50, {550, 0, 1, 0, 0}}, {21, {550, 0, 1, 0, 0}},
-        {20, {600, 1, 0, 0, 0}}, {0, {600, 1, 0, 0, 0}},
-        {-1, {500, 0, 0, 0, 0}}, {-3, {500, 0, 0, 0, 0}},
+        {111, {500, 0, 0, 0, 0}}, {600, {500, 0, 0, 0, 0}}, {110, {400, 0, 0, 0, 1}}, {81, {400, 0, 0, 0, 1}},
+        {80, {450, 0, 0, 1, 0}},  {51, {450, 0, 0, 1, 0}},  {50, {550, 0, 1, 0, 0}},  {21, {550, 0, 1, 0, 0}},
+        {20, {600, 1, 0, 0, 0}},  {0, {600, 1, 0, 0, 0}},   {-1, {500, 0, 0, 0, 0}},  {-3, {500, 0, 0, 0, 0}},
     };
     for (const Case& c : cases) {
         Game game;
@@ -105,12 +102,9 @@ TEST(KeyDown, OnePressJudgesEveryWindowHoldingAnArrowInWindowOrder)
     keyDown(game, kKeyLeft);
 
     EXPECT_EQ(totals(game), (Totals{500, 1, 1, 1, 1}));
-    EXPECT_EQ(display.log, (std::vector<std::string>{
-        "hide bleft",
-        "Edit9=400", "Edit5=1", "show missi",
-        "Edit9=500", "Edit8=1", "show greati",
-        "Edit9=550", "Edit7=1", "show goodi",
-        "Edit9=500", "Edit6=1", "show badi"}));
+    EXPECT_EQ(display.log, (std::vector<std::string>{"hide bleft", "Edit9=400", "Edit5=1", "show missi", "Edit9=500",
+                                                     "Edit8=1", "show greati", "Edit9=550", "Edit7=1", "show goodi",
+                                                     "Edit9=500", "Edit6=1", "show badi"}));
 }
 
 TEST(KeyDown, GreatAndBadFromOnePress)
@@ -211,8 +205,8 @@ TEST(KeyUp, ShowsTheTargetAndHidesAllJudgementPicturesInOrder)
 
     keyUp(game, kKeyLeft);
 
-    EXPECT_EQ(display.log, (std::vector<std::string>{
-        "show bleft", "hide greati", "hide missi", "hide goodi", "hide badi"}));
+    EXPECT_EQ(display.log,
+              (std::vector<std::string>{"show bleft", "hide greati", "hide missi", "hide goodi", "hide badi"}));
     EXPECT_FALSE(game.field[Picture::bup].visible);  // up still held
     EXPECT_EQ(totals(game), (Totals{500, 1, 0, 0, 1}));
 }

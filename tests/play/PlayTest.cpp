@@ -68,7 +68,7 @@ TEST(Spawn, FifthNoteOfAFullLaneIsDroppedAndTheCursorPassesIt)
 TEST(Spawn, TakesTheFirstFreeSlotNotTheNextInRotation)
 {
     Game game = gameWithChart("x a.mp3\n1 0\n1 3000\n1 5000\n0 0\n");
-    tickThrough(game, 0, 3000);  // left1 and left2 in flight
+    tickThrough(game, 0, 3000);     // left1 and left2 in flight
     tickThrough(game, 3050, 4000);  // left1 retired at 4000, left2 still busy
     ASSERT_FALSE(shown(game, Picture::left1));
     ASSERT_TRUE(shown(game, Picture::left2));
@@ -90,9 +90,8 @@ TEST(Spawn, NeverSetsTopAndArrowsMoveOnTheirOwnSpawnTick)
     tick(game, 50);
     EXPECT_EQ(top(game, Picture::down1), kSpawnTop - 10);
     EXPECT_EQ(top(game, Picture::left1), kFirstLaneTop - 20);
-    EXPECT_EQ(display.log, (std::vector<std::string>{
-        "Edit1=0", "Edit2=0", "show left1", "top left1 574",
-        "Edit1=0", "Edit2=0", "show down1", "top left1 564", "top down1 577"}));
+    EXPECT_EQ(display.log, (std::vector<std::string>{"Edit1=0", "Edit2=0", "show left1", "top left1 574", "Edit1=0",
+                                                     "Edit2=0", "show down1", "top left1 564", "top down1 577"}));
 }
 
 TEST(Spawn, SameTimeNotesGoOutOnConsecutiveTicks)
@@ -121,8 +120,8 @@ TEST(Spawn, LateNoteIsRetiredOnItsSpawnTick)
     game.field.setDisplay(&display);
     tick(game, 5000);
     EXPECT_FALSE(shown(game, Picture::down1));
-    EXPECT_EQ(display.log, (std::vector<std::string>{
-        "Edit1=0", "Edit2=5", "show down1", "top down1 577", "hide down1", "top down1 587"}));
+    EXPECT_EQ(display.log, (std::vector<std::string>{"Edit1=0", "Edit2=5", "show down1", "top down1 577", "hide down1",
+                                                     "top down1 587"}));
 }
 
 TEST(Spawn, RetirementTimeSaturatesNearTheLimit)
@@ -140,8 +139,8 @@ TEST(Tick, ClockShowsWholeMinutesAndSeconds)
         const char* minutes;
         const char* seconds;
     };
-    const Case cases[] = {{0, "0", "0"}, {999, "0", "0"}, {59999, "0", "59"}, {60000, "1", "0"},
-                          {125000, "2", "5"}, {3600000, "60", "0"}};
+    const Case cases[] = {{0, "0", "0"},     {999, "0", "0"},    {59999, "0", "59"},
+                          {60000, "1", "0"}, {125000, "2", "5"}, {3600000, "60", "0"}};
     for (const Case& c : cases) {
         Game game;
         tick(game, c.t);
@@ -197,7 +196,7 @@ TEST(Tick, NoteEarlierThanItsPredecessorGoesOutOnTheNextTick)
 TEST(Tick, HeaderNameStartingWithDigitsHoldsArrowsWhileTheCursorIsOnNoteOne)
 {
     Game game = gameWithChart("x 3000song.mp3\n1 0\n0 0\n");
-    tick(game, 0);  // left1 out; P is now the note's time 0
+    tick(game, 0);      // left1 out; P is now the note's time 0
     game.nextNote = 1;  // as after the start button
     RecordingDisplay display;
     game.field.setDisplay(&display);
@@ -229,9 +228,8 @@ TEST(Tick, OnlyShownPicturesMoveAndRetiredOnesAreHiddenBeforeParking)
     game.field.setDisplay(&display);
     tick(game, 4000);
     tick(game, 4050);
-    EXPECT_EQ(display.log, (std::vector<std::string>{
-        "Edit1=0", "Edit2=4", "top right1 -223", "hide right1", "top right1 587",
-        "Edit1=0", "Edit2=4"}));
+    EXPECT_EQ(display.log, (std::vector<std::string>{"Edit1=0", "Edit2=4", "top right1 -223", "hide right1",
+                                                     "top right1 587", "Edit1=0", "Edit2=4"}));
 }
 
 TEST(Tick, ArrowsKeepRisingOnAFrozenPositionAndTopSaturates)

@@ -34,8 +34,8 @@ QByteArray halfSecondWav()
         return s;
     };
     const std::uint32_t dataBytes = 8000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) +
-           le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + QByteArray(dataBytes, '\0');
+    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
+           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + QByteArray(dataBytes, '\0');
 }
 
 class BadAudio : public FormOnDisk {
@@ -82,10 +82,13 @@ protected:
         EXPECT_NEAR(form->TrackBar1->maximum(), 3000, 60);
         EXPECT_EQ(form->Edit3->text(), "0");
         // The bar keeps the last song's position until the first tick.
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            return form->game().nextNote == 2 && form->TrackBar1->value() > 100 &&
-                   form->TrackBar1->value() < form->TrackBar1->maximum();
-        }, 2500)) << "no tick followed the music: note " << form->game().nextNote << " at " << form->TrackBar1->value();
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return form->game().nextNote == 2 && form->TrackBar1->value() > 100 &&
+                       form->TrackBar1->value() < form->TrackBar1->maximum();
+            },
+            2500))
+            << "no tick followed the music: note " << form->game().nextNote << " at " << form->TrackBar1->value();
     }
 
     SdlMediaPlayer player;

@@ -75,8 +75,8 @@ protected:
 
     std::vector<PictureBox*> slotPictures() const
     {
-        return {form->left1, form->left2, form->left3, form->left4, form->up1, form->up2,
-                form->up3, form->up4, form->down1, form->down2, form->down3, form->down4,
+        return {form->left1,  form->left2,  form->left3,  form->left4, form->up1,   form->up2,
+                form->up3,    form->up4,    form->down1,  form->down2, form->down3, form->down4,
                 form->right1, form->right2, form->right3, form->right4};
     }
 
@@ -93,29 +93,57 @@ TEST_F(BadChart, OddChartsAreReadSilentlyAndPlayByTheRules)
         {"empty", "", {{0, "", ""}, {1, "", ""}}, positions(0, 3), 1, {}, {}},
         {"header only", "d dodoroza.mp3", {{0, "d", "dodoroza.mp3"}, {1, "", ""}}, positions(0, 3), 1, {}, {}},
         // The table holds 300 pairs; the ten beyond are never read.
-        {"310 pairs", notes(309),
-         {{298, "2", "298"}, {299, "3", "299"}}, positions(300, 310, 1), 300, allSlots(), {}},
-        {"binary bytes", binary,
+        {"310 pairs", notes(309), {{298, "2", "298"}, {299, "3", "299"}}, positions(300, 310, 1), 300, allSlots(), {}},
+        {"binary bytes",
+         binary,
          {{0, "\x01\x02", "\xff\xfe"}, {1, "1", "0"}, {2, "\x7f\x80", "0"}},
-         positions(0, 3), 2, {0}, {{0, 554}}},
-        {"10,000-character name", "d " + longName + "\n2 0\n0 0\n",
-         {{0, "d", longName.substr(0, 99)}, {1, "2", "0"}, {2, "0", "0"}}, positions(0, 2), 2, {4}, {{4, 567}}},
-        {"10,000-digit time", "d dodoroza.mp3\n1 " + longNumber + "\n",
-         {{1, "1", longNumber.substr(0, 99)}}, {0, kMax - 1}, 1, {}, {}},
+         positions(0, 3),
+         2,
+         {0},
+         {{0, 554}}},
+        {"10,000-character name",
+         "d " + longName + "\n2 0\n0 0\n",
+         {{0, "d", longName.substr(0, 99)}, {1, "2", "0"}, {2, "0", "0"}},
+         positions(0, 2),
+         2,
+         {4},
+         {{4, 567}}},
+        {"10,000-digit time",
+         "d dodoroza.mp3\n1 " + longNumber + "\n",
+         {{1, "1", longNumber.substr(0, 99)}},
+         {0, kMax - 1},
+         1,
+         {},
+         {}},
         {"lane 0 ends the chart", "d dodoroza.mp3\n0 0\n1 0\n", {}, positions(0, 3), 1, {}, {}},
         {"lane 5 ends the chart", "d dodoroza.mp3\n5 0\n1 0\n", {}, positions(0, 3), 1, {}, {}},
         {"lane -1 ends the chart", "d dodoroza.mp3\n3 0\n-1 0\n1 0\n", {}, positions(0, 3), 2, {8}, {{8, 557}}},
-        {"01 and 1x are lane 1", "d dodoroza.mp3\n01 0\n1x 0\n0 0\n", {}, positions(0, 2), 3, {0, 1},
+        {"01 and 1x are lane 1",
+         "d dodoroza.mp3\n01 0\n1x 0\n0 0\n",
+         {},
+         positions(0, 2),
+         3,
+         {0, 1},
          {{0, 564}, {1, 574}}},
         {"+2^40 is never due", "d dodoroza.mp3\n1 +1099511627776\n", {}, {0, 1'000'000, kMax - 1}, 1, {}, {}},
         // Due at once; its retirement time saturates at the low limit, so the
         // tick that shows it also retires it.
-        {"-2^40 is due at once and retires at once", "d dodoroza.mp3\n1 -1099511627776\n2 0\n",
-         {}, positions(0, 2), 3, {4}, {{0, 587}, {4, 577}}},
+        {"-2^40 is due at once and retires at once",
+         "d dodoroza.mp3\n1 -1099511627776\n2 0\n",
+         {},
+         positions(0, 2),
+         3,
+         {4},
+         {{0, 587}, {4, 577}}},
         // The retirement time stops at the high limit instead of wrapping
         // round to a time long past.
-        {"retirement near the limit saturates", "d dodoroza.mp3\n3 2147483000\n",
-         {}, {2147483000, 2147483600, kMax - 1}, 2, {8}, {{8, 557}}},
+        {"retirement near the limit saturates",
+         "d dodoroza.mp3\n3 2147483000\n",
+         {},
+         {2147483000, 2147483600, kMax - 1},
+         2,
+         {8},
+         {{8, 557}}},
     };
     for (const ChartCase& c : cases) {
         SCOPED_TRACE(c.name);

@@ -35,8 +35,8 @@ inline std::ostream& operator<<(std::ostream& out, const ButtonStates& s)
 
 inline ButtonStates states(const TForm1& form)
 {
-    return {form.Button1->isEnabled(), form.Button2->isEnabled(), form.Button3->isEnabled(),
-            form.Button4->isEnabled(), form.Timer1->isActive()};
+    return {form.Button1->isEnabled(), form.Button2->isEnabled(), form.Button3->isEnabled(), form.Button4->isEnabled(),
+            form.Timer1->isActive()};
 }
 
 }  // namespace zorv::test

@@ -32,10 +32,9 @@ inline Game gameWithChart(std::string_view text)
 
 inline const char* pictureName(Picture picture)
 {
-    static const char* const names[] = {
-        "bleft", "bup", "bdown", "bright", "left1", "left2", "left3", "left4",
-        "up1", "up2", "up3", "up4", "down1", "down2", "down3", "down4",
-        "right1", "right2", "right3", "right4", "greati", "goodi", "badi", "missi"};
+    static const char* const names[] = {"bleft",  "bup",    "bdown",  "bright", "left1",  "left2", "left3", "left4",
+                                        "up1",    "up2",    "up3",    "up4",    "down1",  "down2", "down3", "down4",
+                                        "right1", "right2", "right3", "right4", "greati", "goodi", "badi",  "missi"};
     return names[static_cast<int>(picture)];
 }
 

@@ -46,10 +46,7 @@ constexpr std::uint16_t kLaneKey[] = {0, kKeyLeft, kKeyUp, kKeyDown, kKeyRight};
 constexpr int laneOfSlot(int slot) { return slot / 4 + 1; }
 constexpr bool isLane(std::int32_t value) { return value >= 1 && value <= 4; }
 
-bool isChartSpace(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
+bool isChartSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 bool isDigits(const char* text)
 {
@@ -247,8 +244,7 @@ class Checker {
 public:
     Checker(const ChartTable& chart, const ChartTokens& tokens, ChartReport& report)
         : chart_(chart), tokens_(tokens), report_(report)
-    {
-    }
+    {}
 
     bool inFile(int record, int column) const
     {
@@ -296,9 +292,9 @@ void checkTokens(Checker& c)
         if (token.length < ChartLine::kFieldSize)
             continue;
         const int record = static_cast<int>(i / 2);
-        const std::string what = record == 0 ? (i % 2 ? "the audio file name" : "the header's first token")
-                                             : (i % 2 ? "the time token" : "the lane token") +
-                                                   (" of record " + std::to_string(record));
+        const std::string what =
+            record == 0 ? (i % 2 ? "the audio file name" : "the header's first token")
+                        : (i % 2 ? "the time token" : "the lane token") + (" of record " + std::to_string(record));
         c.problem(Kind::overlongToken, record,
                   "line " + std::to_string(token.line) + ": " + what + " is " + std::to_string(token.length) +
                       " characters long; the game keeps only the first 99");
@@ -325,7 +321,8 @@ void checkHeader(Checker& c)
         c.problem(Kind::audioNameHolds, 0,
                   c.where(0) + ": the audio name " + quoted(name) + " reads as the number " + std::to_string(value) +
                       "; until note 1 spawns, arrows still on screen from an earlier song or a restart stand still"
-                      " while the music is before " + ms(value) + ". Give it a name that starts with a letter");
+                      " while the music is before " +
+                      ms(value) + ". Give it a name that starts with a letter");
     } else {
         c.warning(Kind::audioNameNumber, 0,
                   c.where(0) + ": the audio name " + quoted(name) + " starts with a number (" + std::to_string(value) +
@@ -353,8 +350,7 @@ void checkAudio(Checker& c)
                       "), so no note was checked against the audio's end");
         break;
     case AudioInfo::Status::notChecked:
-    case AudioInfo::Status::known:
-        break;
+    case AudioInfo::Status::known: break;
     }
 }
 
@@ -403,12 +399,15 @@ void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
         }
         if (!c.inFile(record, 1)) {
             c.problem(Kind::missingTime, record,
-                      c.where(record) + ": the file ends after this lane token, so the time is whatever the table"
-                                        " held before (0 on a fresh start, which spawns it at once)");
+                      c.where(record) +
+                          ": the file ends after this lane token, so the time is whatever the table"
+                          " held before (0 on a fresh start, which spawns it at once)");
         } else if (!isDigits(timeToken)) {
             c.problem(Kind::timeNotPlain, record,
-                      c.where(record) + ": time token " + quoted(timeToken) + " is not a plain number of ms; the game"
-                                        " reads it as " + ms(time));
+                      c.where(record) + ": time token " + quoted(timeToken) +
+                          " is not a plain number of ms; the game"
+                          " reads it as " +
+                          ms(time));
         }
         const bool early = record >= 2 && time < timeOf(chart, record - 1);
         if (early) {
@@ -459,8 +458,8 @@ void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
                   c.where(clash.first) + ": too close to " + second + " (" + ms(timeOf(chart, clash.second)) +
                       ") of the same lane: at t=" + std::to_string(clash.t) + ", with " + first + " at Top " +
                       std::to_string(clash.firstTop) + " (great window), " + second + " is at Top " +
-                      std::to_string(clash.secondTop) + " (" + clash.secondBand + " window), so a press for " +
-                      first + " also judges " + second);
+                      std::to_string(clash.secondTop) + " (" + clash.secondBand + " window), so a press for " + first +
+                      " also judges " + second);
     }
 }
 
@@ -491,8 +490,8 @@ ChartTokens scanTokens(std::string_view text)
 
 int ChartReport::count(Severity severity) const
 {
-    return static_cast<int>(std::count_if(findings.begin(), findings.end(),
-                                          [&](const Finding& f) { return f.severity == severity; }));
+    return static_cast<int>(
+        std::count_if(findings.begin(), findings.end(), [&](const Finding& f) { return f.severity == severity; }));
 }
 
 ChartReport analyse(const ChartTable& chart, const ChartTokens& tokens, const AudioInfo& audio)
@@ -524,8 +523,9 @@ ChartReport analyse(const ChartTable& chart, const ChartTokens& tokens, const Au
         report.end.reason = ChartEnd::Reason::endOfFile;
     }
 
-    const std::int32_t lastPosition =
-        audio.status == AudioInfo::Status::known ? std::max(audio.lengthMs, 0) : std::numeric_limits<std::int32_t>::max();
+    const std::int32_t lastPosition = audio.status == AudioInfo::Status::known
+                                          ? std::max(audio.lengthMs, 0)
+                                          : std::numeric_limits<std::int32_t>::max();
     const Run run = simulate(chart, report.notes, lastPosition);
     report.perfect = run.perfect;
     for (int record = 1; record <= report.notes; ++record)

@@ -26,9 +26,9 @@ struct TokenInfo {
 };
 
 struct ChartTokens {
-    std::size_t count = 0;         // every token in the file
-    std::vector<TokenInfo> read;   // the first kTokensRead of them
-    int ignoredFromLine = 0;       // line of the first token past those, if any
+    std::size_t count = 0;        // every token in the file
+    std::vector<TokenInfo> read;  // the first kTokensRead of them
+    int ignoredFromLine = 0;      // line of the first token past those, if any
 };
 
 // Splits `text` exactly as the chart reader does.
@@ -54,32 +54,32 @@ enum class Severity { problem, warning };
 
 enum class Kind {
     // problems
-    pairsIgnored,      // more than 300 pairs in the file
-    overlongToken,     // over 99 characters, cut by the reader
-    missingEndPair,    // the chart ends only because the file does
-    notesAfterEnd,     // notes written after the record that ends the chart
-    missingTime,       // a lane token is the file's last token
-    audioNameHolds,    // the audio name reads as a number above 0
+    pairsIgnored,    // more than 300 pairs in the file
+    overlongToken,   // over 99 characters, cut by the reader
+    missingEndPair,  // the chart ends only because the file does
+    notesAfterEnd,   // notes written after the record that ends the chart
+    missingTime,     // a lane token is the file's last token
+    audioNameHolds,  // the audio name reads as a number above 0
     audioMissing,
     audioUnplayable,
-    afterAudioEnd,     // the music never gets that far
-    blockedNote,       // waits forever behind a note after the audio's end
-    droppedNote,       // its lane had 4 arrows in flight
-    retiredEarly,      // retired before reaching the targets
-    outOfOrder,        // earlier than the note before it
-    timeNotPlain,      // time token other than plain digits
-    closeNotes,        // one press judges two arrows of a lane
+    afterAudioEnd,  // the music never gets that far
+    blockedNote,    // waits forever behind a note after the audio's end
+    droppedNote,    // its lane had 4 arrows in flight
+    retiredEarly,   // retired before reaching the targets
+    outOfOrder,     // earlier than the note before it
+    timeNotPlain,   // time token other than plain digits
+    closeNotes,     // one press judges two arrows of a lane
     // warnings
-    laneNotPlain,      // reads as 1..4 but is not just the digit
-    audioNameNumber,   // starts with a number that never holds anything
+    laneNotPlain,     // reads as 1..4 but is not just the digit
+    audioNameNumber,  // starts with a number that never holds anything
     audioLengthUnknown,
-    lateSpawn,         // dispatched a tick or more after it was due
+    lateSpawn,  // dispatched a tick or more after it was due
 };
 
 struct Finding {
     Severity severity = Severity::problem;
     Kind kind = Kind::pairsIgnored;
-    int record = -1;  // 0 the header, 1..299 a note, -1 the file as a whole
+    int record = -1;   // 0 the header, 1..299 a note, -1 the file as a whole
     std::string text;  // where, what, and why it matters
 };
 

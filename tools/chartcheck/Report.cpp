@@ -97,7 +97,8 @@ std::string formatReport(const ChartReport& report, std::string_view chartName)
     const int warnings = report.count(Severity::warning);
     out += "\n";
     if (problems == 0)
-        out += "the chart plays as written" + (warnings ? " (" + plural(warnings, "warning", "warnings") + ")" : std::string()) + "\n";
+        out += "the chart plays as written" +
+               (warnings ? " (" + plural(warnings, "warning", "warnings") + ")" : std::string()) + "\n";
     else
         out += plural(problems, "problem", "problems") + ", " + plural(warnings, "warning", "warnings") + "\n";
     return out;

@@ -101,8 +101,8 @@ int sealPinholes(QImage& image, QRgb key, int largestPinhole)
             const QPoint p = members[i];
             for (const QPoint step : {QPoint(1, 0), QPoint(-1, 0), QPoint(0, 1), QPoint(0, -1)}) {
                 const QPoint n = p + step;
-                if (n.x() < 0 || n.y() < 0 || n.x() >= w || n.y() >= h || region[at(n.x(), n.y())] != 0
-                    || !isKey(n.x(), n.y()))
+                if (n.x() < 0 || n.y() < 0 || n.x() >= w || n.y() >= h || region[at(n.x(), n.y())] != 0 ||
+                    !isKey(n.x(), n.y()))
                     continue;
                 region[at(n.x(), n.y())] = mark;
                 members.push_back(n);
@@ -153,8 +153,8 @@ int sealPinholes(QImage& image, QRgb key, int largestPinhole)
 QPainterPath leftArrowShape()
 {
     QPainterPath shape;
-    shape.moveTo(5.0, 30.0);   // tip
-    shape.lineTo(29.0, 5.0);   // upper barb
+    shape.moveTo(5.0, 30.0);  // tip
+    shape.lineTo(29.0, 5.0);  // upper barb
     shape.lineTo(35.0, 11.0);
     shape.lineTo(27.0, 19.5);  // back into the shaft
     shape.lineTo(54.5, 19.5);
@@ -186,7 +186,7 @@ QPainterPath arrowShape(Direction direction)
 struct ArrowLook {
     QColor light;  // where the light from the top left hits
     QColor base;
-    QColor edge;   // darker outline so the arrow reads on the night sky
+    QColor edge;  // darker outline so the arrow reads on the night sky
     bool rainbow = false;
 };
 
@@ -341,10 +341,7 @@ QImage paintWord(const QString& text, const WordLook& look, QSize size)
 // Uniform in [0, 1) from the raw engine output: the standard pins down
 // mt19937's sequence but not the distributions', so this keeps the sky
 // identical everywhere.
-double unit(std::mt19937& engine)
-{
-    return engine() / 4294967296.0;
-}
+double unit(std::mt19937& engine) { return engine() / 4294967296.0; }
 
 // The game stretches the background onto its 711 x 670 panel, so it is drawn
 // in panel units and scaled up: round things stay round on screen.
@@ -363,7 +360,11 @@ void paintSky(QPainter& painter)
 
     // Faint haze on the right where the board stands; the lanes keep the
     // plain gradient.
-    const struct { QPointF at; double radius; QColor colour; } hazes[] = {
+    const struct {
+        QPointF at;
+        double radius;
+        QColor colour;
+    } hazes[] = {
         {{560, 120}, 300, QColor(90, 60, 160, 70)},
         {{420, 560}, 260, QColor(150, 60, 140, 45)},
         {{690, 420}, 220, QColor(40, 90, 170, 50)},
@@ -426,7 +427,12 @@ void paintMoon(QPainter& painter)
 // Two slow spotlight beams from the top between the lanes and the board.
 void paintStageLights(QPainter& painter)
 {
-    const struct { QPointF top; double spreadLeft; double spreadRight; QColor colour; } beams[] = {
+    const struct {
+        QPointF top;
+        double spreadLeft;
+        double spreadRight;
+        QColor colour;
+    } beams[] = {
         {{356, -10}, 60, 140, QColor(170, 140, 255, 34)},
         {{420, -10}, 110, 30, QColor(255, 150, 210, 26)},
     };
@@ -447,7 +453,13 @@ void paintStageLights(QPainter& painter)
 void paintHills(QPainter& painter)
 {
     // Far hills a shade lighter than the near ones.
-    const struct { double base; double height; double waves; double phase; QColor colour; } ridges[] = {
+    const struct {
+        double base;
+        double height;
+        double waves;
+        double phase;
+        QColor colour;
+    } ridges[] = {
         {612, 26, 2.3, 0.7, QColor(30, 22, 64)},
         {640, 18, 3.1, 2.1, QColor(18, 14, 42)},
     };
@@ -456,8 +468,8 @@ void paintHills(QPainter& painter)
         land.moveTo(0, kPanelHeight);
         for (int x = 0; x <= int(kPanelWidth); x += 4) {
             const double t = x / kPanelWidth;
-            const double y = ridge.base - ridge.height * (0.6 * std::sin(t * ridge.waves * 6.2832 + ridge.phase)
-                                                          + 0.4 * std::sin(t * ridge.waves * 2.7 * 6.2832));
+            const double y = ridge.base - ridge.height * (0.6 * std::sin(t * ridge.waves * 6.2832 + ridge.phase) +
+                                                          0.4 * std::sin(t * ridge.waves * 2.7 * 6.2832));
             land.lineTo(x, y);
         }
         land.lineTo(kPanelWidth, kPanelHeight);
@@ -542,7 +554,11 @@ QImage paintIcon(int side)
     painter.strokePath(rounded, QPen(QColor(150, 136, 230), 4.0));
 
     // A pad of the four lane arrows, each pointing away from the middle.
-    const struct { Direction direction; const ArrowLook* look; QPointF centre; } pad[] = {
+    const struct {
+        Direction direction;
+        const ArrowLook* look;
+        QPointF centre;
+    } pad[] = {
         {Direction::Up, &kPink, {128, 66}},
         {Direction::Left, &kBlue, {66, 128}},
         {Direction::Right, &kRainbow, {190, 128}},
@@ -623,21 +639,26 @@ int main(int argc, char* argv[])
 
     bool ok = save(paintBackground(QSize(1024, 768)), dir, QStringLiteral("bgd.bmp"), "BMP");
 
-    const struct { const char* name; Direction direction; const ArrowLook* look; QRgb key; } arrows[] = {
-        {"bleft.bmp", Direction::Left, nullptr, kMagenta},
-        {"bup.bmp", Direction::Up, nullptr, kMagenta},
-        {"bdown.bmp", Direction::Down, nullptr, kMagenta},
-        {"bright.bmp", Direction::Right, nullptr, kMagenta},
-        {"left.bmp", Direction::Left, &kBlue, kMagenta},
-        {"up.bmp", Direction::Up, &kPink, kGreen},
-        {"down.bmp", Direction::Down, &kPurple, kGreen},
-        {"right.bmp", Direction::Right, &kRainbow, kGreen},
+    const struct {
+        const char* name;
+        Direction direction;
+        const ArrowLook* look;
+        QRgb key;
+    } arrows[] = {
+        {"bleft.bmp", Direction::Left, nullptr, kMagenta}, {"bup.bmp", Direction::Up, nullptr, kMagenta},
+        {"bdown.bmp", Direction::Down, nullptr, kMagenta}, {"bright.bmp", Direction::Right, nullptr, kMagenta},
+        {"left.bmp", Direction::Left, &kBlue, kMagenta},   {"up.bmp", Direction::Up, &kPink, kGreen},
+        {"down.bmp", Direction::Down, &kPurple, kGreen},   {"right.bmp", Direction::Right, &kRainbow, kGreen},
     };
     for (const auto& arrow : arrows)
         ok = saveSprite(arrowTile(arrow.direction, arrow.look), arrow.key, dir, QString::fromLatin1(arrow.name)) && ok;
 
     // White is the key for the words, so their lightest shade stays off it.
-    const struct { const char* name; const char* text; WordLook look; } words[] = {
+    const struct {
+        const char* name;
+        const char* text;
+        WordLook look;
+    } words[] = {
         {"great.bmp", "GREAT!!", {QColor(150, 200, 255), QColor(30, 96, 232), QColor(8, 34, 120)}},
         {"good.bmp", "GOOD~~", {QColor(255, 170, 244), QColor(214, 30, 196), QColor(98, 6, 92)}},
         {"bad.bmp", "BAD...", {QColor(236, 150, 118), QColor(168, 58, 32), QColor(78, 20, 8)}},
@@ -645,7 +666,8 @@ int main(int argc, char* argv[])
     };
     for (const auto& word : words)
         ok = saveSprite(paintWord(QString::fromLatin1(word.text), word.look, QSize(400, 120)), kWhite, dir,
-                        QString::fromLatin1(word.name)) && ok;
+                        QString::fromLatin1(word.name)) &&
+             ok;
 
     ok = save(paintIcon(256), dir, QStringLiteral("icon.png"), "PNG") && ok;
     return ok ? 0 : 1;

@@ -35,22 +35,22 @@ std::string verse(std::string_view lastBar) { return std::string(kVerse) + " " +
 
 }  // namespace
 
-Song dodoroza() {
+Song dodoroza()
+{
     SongBuilder b("Dodoroza", 104, 0xD0D020A5u, Kit::Soft);
     const int lead = b.addPart({.name = "flute", .voice = Voice::Flute, .gain = 1.0f, .reverb = 0.3f, .echo = 0.15f});
-    const int keys = b.addPart({.name = "keys", .voice = Voice::EPiano, .gain = 0.5f, .pan = -0.15f,
-                                .spread = 0.25f, .reverb = 0.25f});
+    const int keys = b.addPart(
+        {.name = "keys", .voice = Voice::EPiano, .gain = 0.5f, .pan = -0.15f, .spread = 0.25f, .reverb = 0.25f});
     const int pad = b.addPart({.name = "pad", .voice = Voice::WarmPad, .gain = 0.3f, .reverb = 0.45f, .doubled = true});
-    const int mallet = b.addPart({.name = "marimba", .voice = Voice::Marimba, .gain = 0.45f, .pan = 0.25f,
-                                  .reverb = 0.25f, .echo = 0.1f});
+    const int mallet = b.addPart(
+        {.name = "marimba", .voice = Voice::Marimba, .gain = 0.45f, .pan = 0.25f, .reverb = 0.25f, .echo = 0.1f});
     const int bass = b.addPart({.name = "bass", .voice = Voice::RoundBass, .gain = 0.9f, .reverb = 0.02f});
-    const int bell = b.addPart({.name = "bell", .voice = Voice::Bell, .gain = 0.16f, .pan = -0.35f, .reverb = 0.4f,
-                                .echo = 0.2f});
+    const int bell =
+        b.addPart({.name = "bell", .voice = Voice::Bell, .gain = 0.16f, .pan = -0.35f, .reverb = 0.4f, .echo = 0.2f});
 
     const DrumPattern shaker = {{Drum::Shaker, "x.o.x.o.x.o.x.o."}};
-    const DrumPattern shakerKick = {{Drum::Kick, "X.......x......."},
-                                    {Drum::Shaker, "x.o.x.o.x.o.x.o."},
-                                    {Drum::Rim, "............x.x."}};
+    const DrumPattern shakerKick = {
+        {Drum::Kick, "X.......x......."}, {Drum::Shaker, "x.o.x.o.x.o.x.o."}, {Drum::Rim, "............x.x."}};
     const DrumPattern groove = {{Drum::Kick, "X.......x.x....."},
                                 {Drum::Snare, "....x.......x..."},
                                 {Drum::ClosedHat, "x.o.x.o.x.o.x.o."},
@@ -64,9 +64,8 @@ Song dodoroza() {
                               {Drum::TomHigh, "........x.x....."},
                               {Drum::TomLow, "............x..."},
                               {Drum::ClosedHat, "x.o.x.o........."}};
-    const DrumPattern still = {{Drum::Kick, "X.......o......."},
-                               {Drum::Rim, "....x.......x..."},
-                               {Drum::Shaker, "x.o.x.o.x.o.x.o."}};
+    const DrumPattern still = {
+        {Drum::Kick, "X.......o......."}, {Drum::Rim, "....x.......x..."}, {Drum::Shaker, "x.o.x.o.x.o.x.o."}};
     const DrumPattern ending = {{Drum::Kick, "X..............."}};
 
     // Intro: two bars for the first arrow to rise.

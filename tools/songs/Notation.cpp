@@ -9,18 +9,22 @@
 namespace zorv::songs {
 namespace {
 
-[[noreturn]] void fail(const std::string& what, std::string_view token) {
+[[noreturn]] void fail(const std::string& what, std::string_view token)
+{
     throw std::runtime_error(what + ": '" + std::string(token) + "'");
 }
 
-std::vector<std::string_view> splitTokens(std::string_view text, std::string_view separators) {
+std::vector<std::string_view> splitTokens(std::string_view text, std::string_view separators)
+{
     std::vector<std::string_view> out;
     std::size_t pos = 0;
     while (pos < text.size()) {
         const auto start = text.find_first_not_of(separators, pos);
-        if (start == std::string_view::npos) break;
+        if (start == std::string_view::npos)
+            break;
         auto end = text.find_first_of(separators, start);
-        if (end == std::string_view::npos) end = text.size();
+        if (end == std::string_view::npos)
+            end = text.size();
         out.push_back(text.substr(start, end - start));
         pos = end;
     }
@@ -29,10 +33,13 @@ std::vector<std::string_view> splitTokens(std::string_view text, std::string_vie
 
 // Reads a letter and an optional accidental off the front of `s`. Returns the
 // semitone offset from C, possibly -1 ("Cb") or 12 ("B#"), or nothing.
-bool takePitchLetter(std::string_view& s, int& semitone) {
-    if (s.empty()) return false;
+bool takePitchLetter(std::string_view& s, int& semitone)
+{
+    if (s.empty())
+        return false;
     static constexpr std::array<int, 7> kFromA = {9, 11, 0, 2, 4, 5, 7};
-    if (s[0] < 'A' || s[0] > 'G') return false;
+    if (s[0] < 'A' || s[0] > 'G')
+        return false;
     semitone = kFromA[static_cast<std::size_t>(s[0] - 'A')];
     s.remove_prefix(1);
     if (!s.empty() && s[0] == '#') {
@@ -45,22 +52,25 @@ bool takePitchLetter(std::string_view& s, int& semitone) {
     return true;
 }
 
-int positiveNumber(std::string_view digits, std::string_view token) {
+int positiveNumber(std::string_view digits, std::string_view token)
+{
     int value = 0;
     const auto* end = digits.data() + digits.size();
     const auto [ptr, ec] = std::from_chars(digits.data(), end, value);
-    if (digits.empty() || ec != std::errc() || ptr != end || value <= 0) fail("bad length", token);
+    if (digits.empty() || ec != std::errc() || ptr != end || value <= 0)
+        fail("bad length", token);
     return value;
 }
 
-std::string where(int step) {
-    return "bar " + std::to_string(step / kStepsPerBar + 1) + " step " +
-           std::to_string(step % kStepsPerBar);
+std::string where(int step)
+{
+    return "bar " + std::to_string(step / kStepsPerBar + 1) + " step " + std::to_string(step % kStepsPerBar);
 }
 
 }  // namespace
 
-int pitchFromName(std::string_view name) {
+int pitchFromName(std::string_view name)
+{
     std::string_view s = name;
     int semitone = 0;
     if (!takePitchLetter(s, semitone) || s.size() != 1 || s[0] < '0' || s[0] > '9') {
@@ -70,16 +80,19 @@ int pitchFromName(std::string_view name) {
     return 12 * (octave + 1) + semitone;
 }
 
-std::vector<MelodyNote> parseMelody(std::string_view text, int bars) {
+std::vector<MelodyNote> parseMelody(std::string_view text, int bars)
+{
     std::vector<MelodyNote> notes;
     int pos = 0;
     for (const auto token : splitTokens(text, " \t\n")) {
         if (token == "|") {
-            if (pos % kStepsPerBar != 0) fail("bar line at " + where(pos), token);
+            if (pos % kStepsPerBar != 0)
+                fail("bar line at " + where(pos), token);
             continue;
         }
         const auto colon = token.find(':');
-        if (colon == std::string_view::npos) fail("expected <note>:<eighths> at " + where(pos), token);
+        if (colon == std::string_view::npos)
+            fail("expected <note>:<eighths> at " + where(pos), token);
         const auto name = token.substr(0, colon);
         auto length = token.substr(colon + 1);
         CueMark mark = CueMark::Auto;
@@ -89,23 +102,25 @@ std::vector<MelodyNote> parseMelody(std::string_view text, int bars) {
         }
         const int steps = positiveNumber(length, token) * kStepsPerEighth;
         if (name == "r") {
-            if (mark != CueMark::Auto) fail("a rest cannot carry an arrow", token);
+            if (mark != CueMark::Auto)
+                fail("a rest cannot carry an arrow", token);
         } else {
             notes.push_back({pos, steps, pitchFromName(name), mark});
         }
         pos += steps;
     }
     if (pos != bars * kStepsPerBar) {
-        fail("line ends at " + where(pos) + " instead of after bar " + std::to_string(bars),
-             text.substr(0, 40));
+        fail("line ends at " + where(pos) + " instead of after bar " + std::to_string(bars), text.substr(0, 40));
     }
     return notes;
 }
 
-Chord parseChord(std::string_view symbol) {
+Chord parseChord(std::string_view symbol)
+{
     std::string_view s = symbol;
     int root = 0;
-    if (!takePitchLetter(s, root)) fail("not a chord", symbol);
+    if (!takePitchLetter(s, root))
+        fail("not a chord", symbol);
     Chord chord;
     chord.root = (root + 12) % 12;
     chord.bass = chord.root;
@@ -114,7 +129,8 @@ Chord parseChord(std::string_view symbol) {
         quality = s.substr(0, slash);
         auto bassName = s.substr(slash + 1);
         int bass = 0;
-        if (!takePitchLetter(bassName, bass) || !bassName.empty()) fail("bad bass note", symbol);
+        if (!takePitchLetter(bassName, bass) || !bassName.empty())
+            fail("bad bass note", symbol);
         chord.bass = (bass + 12) % 12;
     }
     static const std::array<std::pair<std::string_view, std::vector<int>>, 12> kQualities = {{
@@ -140,13 +156,15 @@ Chord parseChord(std::string_view symbol) {
     fail("unknown chord quality", symbol);
 }
 
-std::vector<ChordSpan> parseChordBars(std::string_view text) {
+std::vector<ChordSpan> parseChordBars(std::string_view text)
+{
     std::vector<ChordSpan> spans;
     int bar = 0;
     for (const auto token : splitTokens(text, " \t\n")) {
         const auto parts = splitTokens(token, "-");
         const auto count = static_cast<int>(parts.size());
-        if (count == 0 || kStepsPerBar % count != 0) fail("cannot share a bar that way", token);
+        if (count == 0 || kStepsPerBar % count != 0)
+            fail("cannot share a bar that way", token);
         const int length = kStepsPerBar / count;
         for (int i = 0; i < count; ++i) {
             spans.push_back({bar * kStepsPerBar + i * length, length, parseChord(parts[static_cast<std::size_t>(i)])});

@@ -10,7 +10,8 @@ class Rng {
 public:
     explicit Rng(std::uint32_t seed) : state_(seed != 0 ? seed : 0x9E3779B9u) {}
 
-    std::uint32_t bits() {
+    std::uint32_t bits()
+    {
         state_ ^= state_ << 13;
         state_ ^= state_ >> 17;
         state_ ^= state_ << 5;

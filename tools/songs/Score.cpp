@@ -10,62 +10,78 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 
-const ChordSpan& chordAt(const Section& sec, int step) {
+const ChordSpan& chordAt(const Section& sec, int step)
+{
     for (const auto& span : sec.chords) {
-        if (step >= span.step && step < span.step + span.length) return span;
+        if (step >= span.step && step < span.step + span.length)
+            return span;
     }
     throw std::runtime_error("no chord at step " + std::to_string(step));
 }
 
-bool startsChord(const Section& sec, int step) {
+bool startsChord(const Section& sec, int step)
+{
     return std::any_of(sec.chords.begin(), sec.chords.end(),
                        [step](const ChordSpan& span) { return span.step == step; });
 }
 
-std::vector<int> pitchClasses(const Chord& chord) {
+std::vector<int> pitchClasses(const Chord& chord)
+{
     std::vector<int> pcs;
     for (const int interval : chord.intervals) {
         const int pc = (chord.root + interval) % 12;
-        if (std::find(pcs.begin(), pcs.end(), pc) == pcs.end()) pcs.push_back(pc);
+        if (std::find(pcs.begin(), pcs.end(), pc) == pcs.end())
+            pcs.push_back(pc);
     }
     return pcs;
 }
 
-bool inChord(const std::vector<int>& pcs, int pitch) {
+bool inChord(const std::vector<int>& pcs, int pitch)
+{
     return std::find(pcs.begin(), pcs.end(), pitch % 12) != pcs.end();
 }
 
 // Smallest pitch above `from` with pitch class `pc`.
-int nextAbove(int from, int pc) {
+int nextAbove(int from, int pc)
+{
     int p = from + 1;
-    while (p % 12 != pc) ++p;
+    while (p % 12 != pc)
+        ++p;
     return p;
 }
 
-int nextBelow(int from, int pc) {
+int nextBelow(int from, int pc)
+{
     int p = from - 1;
-    while (p % 12 != pc) --p;
+    while (p % 12 != pc)
+        --p;
     return p;
 }
 
-double mean(const std::vector<int>& v) {
+double mean(const std::vector<int>& v)
+{
     double sum = 0;
-    for (const int x : v) sum += x;
+    for (const int x : v)
+        sum += x;
     return v.empty() ? 0.0 : sum / static_cast<double>(v.size());
 }
 
 // Close-position voicings of the chord inside [lowest, lowest + 19]; picks the
 // one nearest the previous voicing so the inner voices move little.
-std::vector<int> voiceChord(const Chord& chord, int lowest, const std::vector<int>& previous) {
+std::vector<int> voiceChord(const Chord& chord, int lowest, const std::vector<int>& previous)
+{
     const auto pcs = pitchClasses(chord);
     std::vector<int> best;
     double bestCost = 1e9;
     for (std::size_t rot = 0; rot < pcs.size(); ++rot) {
         for (int start = lowest; start < lowest + 12; ++start) {
-            if (start % 12 != pcs[rot]) continue;
+            if (start % 12 != pcs[rot])
+                continue;
             std::vector<int> v{start};
-            for (std::size_t i = 1; i < pcs.size(); ++i) v.push_back(nextAbove(v.back(), pcs[(rot + i) % pcs.size()]));
-            if (v.back() > lowest + 19) continue;
+            for (std::size_t i = 1; i < pcs.size(); ++i)
+                v.push_back(nextAbove(v.back(), pcs[(rot + i) % pcs.size()]));
+            if (v.back() > lowest + 19)
+                continue;
             const double cost = previous.empty()
                                     ? std::abs(mean(v) - (lowest + 7))
                                     : std::abs(mean(v) - mean(previous)) + 0.5 * std::abs(v.back() - previous.back());
@@ -75,58 +91,63 @@ std::vector<int> voiceChord(const Chord& chord, int lowest, const std::vector<in
             }
         }
     }
-    if (best.empty()) throw std::runtime_error("chord does not fit above pitch " + std::to_string(lowest));
+    if (best.empty())
+        throw std::runtime_error("chord does not fit above pitch " + std::to_string(lowest));
     return best;
 }
 
 }  // namespace
 
-int stepMs(int bpm, int step) {
+int stepMs(int bpm, int step)
+{
     return static_cast<int>((static_cast<std::int64_t>(step) * 30000 + bpm) / (2 * static_cast<std::int64_t>(bpm)));
 }
 
-std::int64_t stepSample(int bpm, int step) {
-    return static_cast<std::int64_t>(step) * 15 * kSampleRate / bpm;
-}
+std::int64_t stepSample(int bpm, int step) { return static_cast<std::int64_t>(step) * 15 * kSampleRate / bpm; }
 
-std::int64_t songSamples(const Song& song) {
+std::int64_t songSamples(const Song& song)
+{
     return stepSample(song.bpm, song.bars * kStepsPerBar) + std::llround(song.tailSeconds * kSampleRate);
 }
 
-int songMs(const Song& song) {
-    return static_cast<int>(songSamples(song) * 1000 / kSampleRate);
-}
+int songMs(const Song& song) { return static_cast<int>(songSamples(song) * 1000 / kSampleRate); }
 
-SongBuilder::SongBuilder(std::string name, int bpm, std::uint32_t seed, Kit kit) : rng_(seed) {
+SongBuilder::SongBuilder(std::string name, int bpm, std::uint32_t seed, Kit kit) : rng_(seed)
+{
     song_.name = std::move(name);
     song_.bpm = bpm;
     song_.seed = seed;
     song_.kit = kit;
 }
 
-int SongBuilder::addPart(const PartSetup& setup) {
+int SongBuilder::addPart(const PartSetup& setup)
+{
     Part part;
     static_cast<PartSetup&>(part) = setup;
     song_.parts.push_back(std::move(part));
     return static_cast<int>(song_.parts.size()) - 1;
 }
 
-Section SongBuilder::section(std::string_view chords) {
+Section SongBuilder::section(std::string_view chords)
+{
     Section sec;
     sec.index = sections_++;
     sec.step = song_.bars * kStepsPerBar;
     sec.chords = parseChordBars(chords);
     sec.bars = sec.chords.empty() ? 0 : sec.chords.back().step / kStepsPerBar + 1;
-    for (auto& span : sec.chords) span.step += sec.step;
+    for (auto& span : sec.chords)
+        span.step += sec.step;
     song_.bars += sec.bars;
     return sec;
 }
 
-float SongBuilder::humanise(float velocity) {
+float SongBuilder::humanise(float velocity)
+{
     return std::clamp(velocity * static_cast<float>(1.0 + 0.06 * rng_.bipolar()), 0.05f, 1.0f);
 }
 
-std::vector<SongBuilder::Event> SongBuilder::events(const Section& sec, std::string_view pattern) const {
+std::vector<SongBuilder::Event> SongBuilder::events(const Section& sec, std::string_view pattern) const
+{
     const int slots = static_cast<int>(pattern.size());
     if (slots == 0 || kStepsPerBar % slots != 0) {
         throw std::runtime_error("pattern '" + std::string(pattern) + "' does not divide a bar");
@@ -155,7 +176,8 @@ std::vector<SongBuilder::Event> SongBuilder::events(const Section& sec, std::str
     return out;
 }
 
-void SongBuilder::melody(int part, const Section& sec, std::string_view notation, ChartRule rule, float velocity) {
+void SongBuilder::melody(int part, const Section& sec, std::string_view notation, ChartRule rule, float velocity)
+{
     auto& notes = song_.parts.at(static_cast<std::size_t>(part)).notes;
     for (const auto& n : parseMelody(notation, sec.bars)) {
         const float accent = n.step % kStepsPerBeat == 0 ? 1.0f : 0.9f;
@@ -168,7 +190,8 @@ void SongBuilder::melody(int part, const Section& sec, std::string_view notation
     }
 }
 
-void SongBuilder::harmony(int part, const Section& sec, std::string_view notation, float velocity) {
+void SongBuilder::harmony(int part, const Section& sec, std::string_view notation, float velocity)
+{
     auto& notes = song_.parts.at(static_cast<std::size_t>(part)).notes;
     for (const auto& n : parseMelody(notation, sec.bars)) {
         const int step = sec.step + n.step;
@@ -182,7 +205,8 @@ void SongBuilder::harmony(int part, const Section& sec, std::string_view notatio
     }
 }
 
-void SongBuilder::bass(int part, const Section& sec, std::string_view pattern, int lowest, float velocity) {
+void SongBuilder::bass(int part, const Section& sec, std::string_view pattern, int lowest, float velocity)
+{
     auto& notes = song_.parts.at(static_cast<std::size_t>(part)).notes;
     int spanStep = -1;
     int root = 0;
@@ -195,7 +219,8 @@ void SongBuilder::bass(int part, const Section& sec, std::string_view pattern, i
             const int previous = notes.empty() ? lowest + 5 : lastBassRoot_;
             int best = -1;
             for (int p = lowest; p <= lowest + 14; ++p) {
-                if (p % 12 == chord.bass && (best < 0 || std::abs(p - previous) < std::abs(best - previous))) best = p;
+                if (p % 12 == chord.bass && (best < 0 || std::abs(p - previous) < std::abs(best - previous)))
+                    best = p;
             }
             root = best;
             lastBassRoot_ = root;
@@ -204,18 +229,19 @@ void SongBuilder::bass(int part, const Section& sec, std::string_view pattern, i
         const int fifth = (chord.root + 7) % 12;
         int pitch = root;
         switch (e.symbol) {
-            case 'R': break;
-            case 'O': pitch = root + 12; break;
-            case '5': pitch = nextAbove(root, fifth); break;
-            case 'L': pitch = nextBelow(root, fifth); break;
-            case '3': pitch = nextAbove(root, (chord.root + chord.intervals.at(1)) % 12); break;
-            default: throw std::runtime_error(std::string("bass symbol '") + e.symbol + "'");
+        case 'R': break;
+        case 'O': pitch = root + 12; break;
+        case '5': pitch = nextAbove(root, fifth); break;
+        case 'L': pitch = nextBelow(root, fifth); break;
+        case '3': pitch = nextAbove(root, (chord.root + chord.intervals.at(1)) % 12); break;
+        default: throw std::runtime_error(std::string("bass symbol '") + e.symbol + "'");
         }
         notes.push_back({e.step, e.length, pitch, humanise(velocity)});
     }
 }
 
-void SongBuilder::comp(int part, const Section& sec, std::string_view pattern, int lowest, float velocity) {
+void SongBuilder::comp(int part, const Section& sec, std::string_view pattern, int lowest, float velocity)
+{
     auto& p = song_.parts.at(static_cast<std::size_t>(part));
     int spanStep = -1;
     std::vector<int> voicing;
@@ -226,16 +252,20 @@ void SongBuilder::comp(int part, const Section& sec, std::string_view pattern, i
             lastVoicing_[part] = voicing;
             spanStep = span.step;
         }
-        if (e.symbol != 'x' && e.symbol != 'o') throw std::runtime_error(std::string("comp symbol '") + e.symbol + "'");
+        if (e.symbol != 'x' && e.symbol != 'o')
+            throw std::runtime_error(std::string("comp symbol '") + e.symbol + "'");
         const float v = e.symbol == 'x' ? velocity : velocity * 0.7f;
-        for (const int pitch : voicing) p.notes.push_back({e.step, e.length, pitch, humanise(v)});
+        for (const int pitch : voicing)
+            p.notes.push_back({e.step, e.length, pitch, humanise(v)});
     }
 }
 
-void SongBuilder::arp(int part, const Section& sec, std::string_view pattern, int lowest, float velocity) {
+void SongBuilder::arp(int part, const Section& sec, std::string_view pattern, int lowest, float velocity)
+{
     auto& notes = song_.parts.at(static_cast<std::size_t>(part)).notes;
     for (const auto& e : events(sec, pattern)) {
-        if (e.symbol < '0' || e.symbol > '9') throw std::runtime_error(std::string("arp symbol '") + e.symbol + "'");
+        if (e.symbol < '0' || e.symbol > '9')
+            throw std::runtime_error(std::string("arp symbol '") + e.symbol + "'");
         const auto pcs = pitchClasses(chordAt(sec, e.step).chord);
         int index = e.symbol - '0';
         for (int p = lowest;; ++p) {
@@ -248,7 +278,8 @@ void SongBuilder::arp(int part, const Section& sec, std::string_view pattern, in
     }
 }
 
-void SongBuilder::drums(const Section& sec, const DrumPattern& pattern, const DrumPattern* lastBar) {
+void SongBuilder::drums(const Section& sec, const DrumPattern& pattern, const DrumPattern* lastBar)
+{
     for (int bar = 0; bar < sec.bars; ++bar) {
         const auto& use = (lastBar != nullptr && bar == sec.bars - 1) ? *lastBar : pattern;
         for (const auto& [drum, text] : use) {
@@ -260,17 +291,17 @@ void SongBuilder::drums(const Section& sec, const DrumPattern& pattern, const Dr
             for (int i = 0; i < kStepsPerBar; ++i) {
                 const char c = text[static_cast<std::size_t>(offset + i)];
                 const float v = c == 'X' ? 1.0f : c == 'x' ? 0.8f : c == 'o' ? 0.5f : 0.0f;
-                if (v > 0) hit(sec.step + bar * kStepsPerBar + i, drum, v);
+                if (v > 0)
+                    hit(sec.step + bar * kStepsPerBar + i, drum, v);
             }
         }
     }
 }
 
-void SongBuilder::hit(int step, Drum drum, float velocity) {
-    song_.drums.push_back({step, drum, humanise(velocity)});
-}
+void SongBuilder::hit(int step, Drum drum, float velocity) { song_.drums.push_back({step, drum, humanise(velocity)}); }
 
-Song SongBuilder::finish(const Finish& mix) {
+Song SongBuilder::finish(const Finish& mix)
+{
     song_.tailSeconds = mix.tailSeconds;
     song_.drumGain = mix.drumGain;
     song_.duckDepth = mix.duckDepth;

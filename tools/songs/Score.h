@@ -73,8 +73,8 @@ struct Song {
     Kit kit = Kit::Soft;
     float drumGain = 1.0f;
     float duckDepth = 0.0f;
-    float reverbDb = -14.0f;   // reverb return against the dry mix
-    float echoDb = -20.0f;     // echo return against the dry mix
+    float reverbDb = -14.0f;  // reverb return against the dry mix
+    float echoDb = -20.0f;    // echo return against the dry mix
     std::uint32_t seed = 1;
     std::vector<Part> parts;
     std::vector<DrumHit> drums;

@@ -13,26 +13,31 @@ namespace {
 
 constexpr int kLanes = 4;
 
-bool laneFree(const std::vector<int>& laneTimes, int time) {
-    if (!laneTimes.empty() && time - laneTimes.back() < kMinLaneGapMs) return false;
+bool laneFree(const std::vector<int>& laneTimes, int time)
+{
+    if (!laneTimes.empty() && time - laneTimes.back() < kMinLaneGapMs)
+        return false;
     const auto n = laneTimes.size();
     return n < 4 || time - laneTimes[n - 4] >= kFiveNoteSpanMs;
 }
 
-bool plainToken(const std::string& token) {
-    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxToken)) return false;
+bool plainToken(const std::string& token)
+{
+    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxToken))
+        return false;
     return std::none_of(token.begin(), token.end(),
                         [](unsigned char c) { return std::isspace(c) != 0 || std::iscntrl(c) != 0; });
 }
-
 
 // Lane each pitch of a phrase would like: the phrase's notes ordered by
 // pitch and cut into four equal shares, a pitch going where its notes fall on
 // average. Cutting by notes rather than by distinct pitches keeps a tune that
 // dwells on a few middle notes from crowding the middle lanes.
-std::map<int, int> wantedLanes(const std::vector<int>& pitches) {
+std::map<int, int> wantedLanes(const std::vector<int>& pitches)
+{
     std::map<int, int> count;
-    for (const int p : pitches) ++count[p];
+    for (const int p : pitches)
+        ++count[p];
     std::map<int, int> lanes;
     int below = 0;
     const auto total = static_cast<int>(pitches.size());
@@ -47,16 +52,19 @@ std::map<int, int> wantedLanes(const std::vector<int>& pitches) {
 
 }  // namespace
 
-SongChart chartForSong(const Song& song) {
+SongChart chartForSong(const Song& song)
+{
     SongChart chart;
     chart.title = song.name;
     chart.audioFile = song.name + ".mp3";
     chart.audioMs = songMs(song);
 
     std::map<int, std::vector<int>> phrasePitches;
-    for (const auto& cue : song.cues) phrasePitches[cue.phrase].push_back(cue.pitch);
+    for (const auto& cue : song.cues)
+        phrasePitches[cue.phrase].push_back(cue.pitch);
     std::map<int, std::map<int, int>> wanted;
-    for (const auto& [phrase, pitches] : phrasePitches) wanted[phrase] = wantedLanes(pitches);
+    for (const auto& [phrase, pitches] : phrasePitches)
+        wanted[phrase] = wantedLanes(pitches);
 
     // Each note's lanes in order of preference: the wanted one, then the
     // nearer ones, ties going the way the melody moves (a repeated pitch
@@ -74,7 +82,8 @@ SongChart chartForSong(const Song& song) {
         std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
             const int da = std::abs(a - want);
             const int db = std::abs(b - want);
-            if (da != db) return da < db;
+            if (da != db)
+                return da < db;
             return (a - want) * lean > (b - want) * lean;
         });
         times[i] = stepMs(song.bpm, cue.step) - kLeadMs;
@@ -89,8 +98,10 @@ SongChart chartForSong(const Song& song) {
     long budget = 2'000'000;
     std::size_t i = 0;
     while (i < count) {
-        if (--budget < 0) break;
-        if (choice[i] >= 0) laneTimes[static_cast<std::size_t>(lane[i])].pop_back();
+        if (--budget < 0)
+            break;
+        if (choice[i] >= 0)
+            laneTimes[static_cast<std::size_t>(lane[i])].pop_back();
         bool placed = false;
         while (++choice[i] < kLanes) {
             const int candidate = preference[i][static_cast<std::size_t>(choice[i])];
@@ -117,17 +128,21 @@ SongChart chartForSong(const Song& song) {
                                  std::to_string(cue.step / kStepsPerBar + 1) + ", step " +
                                  std::to_string(cue.step % kStepsPerBar));
     }
-    for (std::size_t k = 0; k < count; ++k) chart.notes.push_back({lane[k], times[k]});
+    for (std::size_t k = 0; k < count; ++k)
+        chart.notes.push_back({lane[k], times[k]});
     return chart;
 }
 
-std::vector<std::string> chartProblems(const SongChart& chart) {
+std::vector<std::string> chartProblems(const SongChart& chart)
+{
     std::vector<std::string> problems;
-    if (!plainToken(chart.title)) problems.push_back("title is not a single short token");
+    if (!plainToken(chart.title))
+        problems.push_back("title is not a single short token");
     if (!plainToken(chart.audioFile) || std::isalpha(static_cast<unsigned char>(chart.audioFile[0])) == 0) {
         problems.push_back("audio file name must be a short token starting with a letter");
     }
-    if (chart.notes.empty()) problems.push_back("no notes");
+    if (chart.notes.empty())
+        problems.push_back("no notes");
     if (chart.notes.size() > static_cast<std::size_t>(kMaxNotes)) {
         problems.push_back(std::to_string(chart.notes.size()) + " notes, at most " + std::to_string(kMaxNotes));
     }
@@ -140,8 +155,10 @@ std::vector<std::string> chartProblems(const SongChart& chart) {
             problems.push_back(at + ": lane " + std::to_string(n.lane));
             continue;
         }
-        if (n.timeMs < 0) problems.push_back(at + ": before the song starts");
-        if (n.timeMs <= previous) problems.push_back(at + ": not after the note before it");
+        if (n.timeMs < 0)
+            problems.push_back(at + ": before the song starts");
+        if (n.timeMs <= previous)
+            problems.push_back(at + ": not after the note before it");
         previous = n.timeMs;
         auto& times = laneTimes[static_cast<std::size_t>(n.lane)];
         if (!times.empty() && n.timeMs - times.back() < kMinLaneGapMs) {
@@ -158,15 +175,18 @@ std::vector<std::string> chartProblems(const SongChart& chart) {
     return problems;
 }
 
-std::string chartText(const SongChart& chart) {
+std::string chartText(const SongChart& chart)
+{
     const auto problems = chartProblems(chart);
     if (!problems.empty()) {
         std::string message = chart.title + " chart is broken:";
-        for (const auto& p : problems) message += "\n  " + p;
+        for (const auto& p : problems)
+            message += "\n  " + p;
         throw std::runtime_error(message);
     }
     std::string text = chart.title + " " + chart.audioFile + "\n";
-    for (const auto& n : chart.notes) text += std::to_string(n.lane) + " " + std::to_string(n.timeMs) + "\n";
+    for (const auto& n : chart.notes)
+        text += std::to_string(n.lane) + " " + std::to_string(n.timeMs) + "\n";
     text += "0 0\n";
     return text;
 }

@@ -26,22 +26,26 @@ double cents(double c) { return std::pow(2.0, c / 1200.0); }
 std::size_t samplesFor(double seconds) { return static_cast<std::size_t>(std::max(0.0, seconds) * kRate); }
 double timeOf(std::size_t i) { return static_cast<double>(i) / kRate; }
 
-double smoothStep(double x, double from, double to) {
+double smoothStep(double x, double from, double to)
+{
     const double u = std::clamp((x - from) / (to - from), 0.0, 1.0);
     return u * u * (3.0 - 2.0 * u);
 }
 
 // Cuts the last few ms off smoothly, for voices whose decay is truncated.
-void fadeEnd(Buffer& b, double seconds) {
+void fadeEnd(Buffer& b, double seconds)
+{
     const std::size_t n = std::min(b.size(), samplesFor(seconds));
-    for (std::size_t i = 0; i < n; ++i) b[b.size() - 1 - i] *= static_cast<float>(static_cast<double>(i) / static_cast<double>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        b[b.size() - 1 - i] *= static_cast<float>(static_cast<double>(i) / static_cast<double>(n));
 }
 
 // Zavalishin's trapezoidal state-variable filter: stays stable and quiet
 // while the cutoff sweeps.
 class Svf {
 public:
-    void set(double cutoff, double q) {
+    void set(double cutoff, double q)
+    {
         const double fc = std::clamp(cutoff, 20.0, kRate * 0.45);
         g_ = std::tan(std::numbers::pi * fc / kRate);
         k_ = 1.0 / q;
@@ -49,7 +53,8 @@ public:
         a2_ = g_ * a1_;
         a3_ = g_ * a2_;
     }
-    void tick(double x) {
+    void tick(double x)
+    {
         const double v3 = x - ic2_;
         const double v1 = a1_ * ic1_ + a2_ * v3;
         const double v2 = ic2_ + a2_ * ic1_ + a3_ * v3;
@@ -67,7 +72,8 @@ private:
 
 // Band-limited step correction; keeps saws and squares from aliasing into
 // audible whistles on high notes.
-double polyBlep(double t, double dt) {
+double polyBlep(double t, double dt)
+{
     if (t < dt) {
         t /= dt;
         return t + t - t * t - 1.0;
@@ -82,32 +88,38 @@ double polyBlep(double t, double dt) {
 class Osc {
 public:
     explicit Osc(double phase = 0.0) : phase_(phase) {}
-    double saw(double hz) {
+    double saw(double hz)
+    {
         const double dt = hz / kRate;
         const double v = 2.0 * phase_ - 1.0 - polyBlep(phase_, dt);
         advance(dt);
         return v;
     }
-    double square(double hz) {
+    double square(double hz)
+    {
         const double dt = hz / kRate;
         double v = phase_ < 0.5 ? 1.0 : -1.0;
         v += polyBlep(phase_, dt);
         double half = phase_ + 0.5;
-        if (half >= 1.0) half -= 1.0;
+        if (half >= 1.0)
+            half -= 1.0;
         v -= polyBlep(half, dt);
         advance(dt);
         return v;
     }
-    double sine(double hz) {
+    double sine(double hz)
+    {
         const double v = std::sin(kTwoPi * phase_);
         advance(hz / kRate);
         return v;
     }
 
 private:
-    void advance(double dt) {
+    void advance(double dt)
+    {
         phase_ += dt;
-        if (phase_ >= 1.0) phase_ -= std::floor(phase_);
+        if (phase_ >= 1.0)
+            phase_ -= std::floor(phase_);
     }
     double phase_;
 };
@@ -116,20 +128,25 @@ struct Adsr {
     double attack, decay, sustain, release;
 };
 
-double envelope(const Adsr& e, double t, double gate) {
+double envelope(const Adsr& e, double t, double gate)
+{
     const auto held = [&e](double x) {
-        if (x < e.attack) return x / e.attack;
+        if (x < e.attack)
+            return x / e.attack;
         return e.sustain + (1.0 - e.sustain) * std::exp(-(x - e.attack) / e.decay);
     };
-    if (t < gate) return held(t);
+    if (t < gate)
+        return held(t);
     const double r = (t - gate) / e.release;
-    if (r >= 1.0) return 0.0;
+    if (r >= 1.0)
+        return 0.0;
     return held(gate) * (1.0 - r) * (1.0 - r);
 }
 
 // ---- pitched voices -------------------------------------------------------
 
-Buffer flute(double hz, double gate, double vel, Rng& rng) {
+Buffer flute(double hz, double gate, double vel, Rng& rng)
+{
     const Adsr env{0.03, 0.35, 0.78, 0.14};
     Buffer out(samplesFor(gate + env.release));
     Svf breath;
@@ -141,9 +158,10 @@ Buffer flute(double hz, double gate, double vel, Rng& rng) {
         // Vibrato only on held notes, as a player would.
         const double depth = 0.0045 * smoothStep(t, 0.18, 0.6);
         phase += kTwoPi * hz * (1.0 + depth * std::sin(vibratoPhase + kTwoPi * 5.1 * t)) / kRate;
-        if (phase > kTwoPi) phase -= kTwoPi;
-        const double tone = std::sin(phase) + 0.22 * std::sin(2 * phase) + 0.07 * std::sin(3 * phase) +
-                            0.03 * std::sin(4 * phase);
+        if (phase > kTwoPi)
+            phase -= kTwoPi;
+        const double tone =
+            std::sin(phase) + 0.22 * std::sin(2 * phase) + 0.07 * std::sin(3 * phase) + 0.03 * std::sin(4 * phase);
         breath.tick(rng.bipolar());
         const double air = breath.band * (0.08 + 0.25 * std::exp(-t / 0.05));
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * (0.8 * tone + air));
@@ -151,7 +169,8 @@ Buffer flute(double hz, double gate, double vel, Rng& rng) {
     return out;
 }
 
-Buffer marimba(double hz, double vel, Rng& rng) {
+Buffer marimba(double hz, double vel, Rng& rng)
+{
     const double tau = std::clamp(0.6 * std::sqrt(262.0 / hz), 0.15, 0.9);
     Buffer out(samplesFor(tau * 5.0));
     struct Mode {
@@ -166,7 +185,8 @@ Buffer marimba(double hz, double vel, Rng& rng) {
         const double t = timeOf(i);
         double s = 0;
         for (const auto& m : modes) {
-            if (hz * m.ratio < 16000.0) s += m.amp * std::exp(-t / m.tau) * std::sin(kTwoPi * hz * m.ratio * t);
+            if (hz * m.ratio < 16000.0)
+                s += m.amp * std::exp(-t / m.tau) * std::sin(kTwoPi * hz * m.ratio * t);
         }
         click.tick(rng.bipolar());
         s += 0.3 * vel * click.low * std::exp(-t / 0.003);
@@ -176,7 +196,8 @@ Buffer marimba(double hz, double vel, Rng& rng) {
     return out;
 }
 
-Buffer epiano(double hz, double gate, double vel) {
+Buffer epiano(double hz, double gate, double vel)
+{
     const double tau = std::clamp(1.5 * std::sqrt(262.0 / hz), 0.4, 3.0);
     const double release = 0.2;
     Buffer out(samplesFor(gate + release));
@@ -201,7 +222,8 @@ Buffer epiano(double hz, double gate, double vel) {
     return out;
 }
 
-Buffer warmPad(double hz, double gate, double vel, Rng& rng) {
+Buffer warmPad(double hz, double gate, double vel, Rng& rng)
+{
     const Adsr env{0.6, 1.2, 0.85, 0.9};
     Buffer out(samplesFor(gate + env.release));
     Osc a(rng.uniform()), b(rng.uniform()), c(rng.uniform()), sub;
@@ -211,30 +233,34 @@ Buffer warmPad(double hz, double gate, double vel, Rng& rng) {
     Svf lp;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        if (i % 32 == 0) lp.set(1000.0 + 350.0 * std::sin(lfo + kTwoPi * 0.15 * t), 0.7);
+        if (i % 32 == 0)
+            lp.set(1000.0 + 350.0 * std::sin(lfo + kTwoPi * 0.15 * t), 0.7);
         lp.tick((a.saw(hz * low) + b.saw(hz) + c.saw(hz * high)) / 3.0);
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * (lp.low + 0.3 * sub.sine(hz)));
     }
     return out;
 }
 
-Buffer roundBass(double hz, double gate, double vel) {
+Buffer roundBass(double hz, double gate, double vel)
+{
     const Adsr env{0.004, 0.35, 0.65, 0.07};
     Buffer out(samplesFor(gate + env.release));
     Osc saw;
     Svf lp;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        if (i % 16 == 0) lp.set(200.0 + 800.0 * vel * std::exp(-t / 0.08), 0.8);
+        if (i % 16 == 0)
+            lp.set(200.0 + 800.0 * vel * std::exp(-t / 0.08), 0.8);
         lp.tick(saw.saw(hz));
-        const double s = std::sin(kTwoPi * hz * t) + 0.25 * std::sin(2.0 * kTwoPi * hz * t) * std::exp(-t / 0.3) +
-                         0.35 * lp.low;
+        const double s =
+            std::sin(kTwoPi * hz * t) + 0.25 * std::sin(2.0 * kTwoPi * hz * t) * std::exp(-t / 0.3) + 0.35 * lp.low;
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * s);
     }
     return out;
 }
 
-Buffer bell(double hz, double vel) {
+Buffer bell(double hz, double vel)
+{
     Buffer out(samplesFor(2.5));
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
@@ -247,7 +273,8 @@ Buffer bell(double hz, double vel) {
     return out;
 }
 
-Buffer sawLead(double hz, double gate, double vel, Rng& rng) {
+Buffer sawLead(double hz, double gate, double vel, Rng& rng)
+{
     const Adsr env{0.008, 0.3, 0.72, 0.12};
     Buffer out(samplesFor(gate + env.release));
     Osc a(rng.uniform()), b(rng.uniform()), sq(rng.uniform());
@@ -257,14 +284,16 @@ Buffer sawLead(double hz, double gate, double vel, Rng& rng) {
         const double t = timeOf(i);
         const double depth = 0.005 * smoothStep(t, 0.2, 0.5);
         const double f = hz * (1.0 + depth * std::sin(vibratoPhase + kTwoPi * 5.6 * t));
-        if (i % 16 == 0) lp.set(std::min(hz * 1.5 + 1200.0 + 3500.0 * vel * std::exp(-t / 0.25), 12000.0), 0.9);
+        if (i % 16 == 0)
+            lp.set(std::min(hz * 1.5 + 1200.0 + 3500.0 * vel * std::exp(-t / 0.25), 12000.0), 0.9);
         lp.tick(0.5 * (a.saw(f * 0.996) + b.saw(f * 1.004)) + 0.35 * sq.square(f));
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * lp.low);
     }
     return out;
 }
 
-Buffer pluck(double hz, double gate, double vel, Rng& rng) {
+Buffer pluck(double hz, double gate, double vel, Rng& rng)
+{
     const double release = 0.06;
     const double hold = std::min(gate, 0.6);
     Buffer out(samplesFor(hold + release));
@@ -272,7 +301,8 @@ Buffer pluck(double hz, double gate, double vel, Rng& rng) {
     Svf lp;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        if (i % 8 == 0) lp.set(250.0 + 4500.0 * vel * std::exp(-t / 0.06), 1.6);
+        if (i % 8 == 0)
+            lp.set(250.0 + 4500.0 * vel * std::exp(-t / 0.06), 1.6);
         lp.tick(a.saw(hz) + 0.4 * b.square(hz * 1.003));
         double amp = std::min(1.0, t / 0.002) * std::exp(-t / 0.22);
         if (t > hold) {
@@ -284,33 +314,39 @@ Buffer pluck(double hz, double gate, double vel, Rng& rng) {
     return out;
 }
 
-Buffer sawPad(double hz, double gate, double vel, Rng& rng) {
+Buffer sawPad(double hz, double gate, double vel, Rng& rng)
+{
     const Adsr env{0.35, 1.0, 0.8, 0.7};
     Buffer out(samplesFor(gate + env.release));
     std::array<Osc, 4> osc = {Osc(rng.uniform()), Osc(rng.uniform()), Osc(rng.uniform()), Osc(rng.uniform())};
     std::array<double, 4> detune = {-13.0, -5.0, 4.0, 12.0};
-    for (auto& d : detune) d = cents(d + 1.5 * rng.bipolar());
+    for (auto& d : detune)
+        d = cents(d + 1.5 * rng.bipolar());
     const double lfo = rng.uniform() * kTwoPi;
     Svf lp;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        if (i % 32 == 0) lp.set(1300.0 + 500.0 * std::sin(lfo + kTwoPi * 0.11 * t), 0.8);
+        if (i % 32 == 0)
+            lp.set(1300.0 + 500.0 * std::sin(lfo + kTwoPi * 0.11 * t), 0.8);
         double s = 0;
-        for (std::size_t k = 0; k < osc.size(); ++k) s += osc[k].saw(hz * detune[k]);
+        for (std::size_t k = 0; k < osc.size(); ++k)
+            s += osc[k].saw(hz * detune[k]);
         lp.tick(s / 4.0);
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * lp.low);
     }
     return out;
 }
 
-Buffer synthBass(double hz, double gate, double vel, Rng& rng) {
+Buffer synthBass(double hz, double gate, double vel, Rng& rng)
+{
     const Adsr env{0.003, 0.25, 0.8, 0.05};
     Buffer out(samplesFor(gate + env.release));
     Osc a(rng.uniform()), b(rng.uniform());
     Svf lp;
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        if (i % 8 == 0) lp.set(160.0 + 1600.0 * vel * std::exp(-t / 0.09), 1.4);
+        if (i % 8 == 0)
+            lp.set(160.0 + 1600.0 * vel * std::exp(-t / 0.09), 1.4);
         lp.tick(0.6 * a.saw(hz) + 0.35 * b.square(hz));
         const double s = lp.low + 0.6 * std::sin(kTwoPi * hz * t);
         out[i] = static_cast<float>(envelope(env, t, gate) * vel * std::tanh(1.2 * s));
@@ -318,26 +354,28 @@ Buffer synthBass(double hz, double gate, double vel, Rng& rng) {
     return out;
 }
 
-Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng) {
+Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng)
+{
     const double hz = midiToHz(pitch);
     switch (voice) {
-        case Voice::Flute: return flute(hz, gate, vel, rng);
-        case Voice::Marimba: return marimba(hz, vel, rng);
-        case Voice::EPiano: return epiano(hz, gate, vel);
-        case Voice::WarmPad: return warmPad(hz, gate, vel, rng);
-        case Voice::RoundBass: return roundBass(hz, gate, vel);
-        case Voice::Bell: return bell(hz, vel);
-        case Voice::SawLead: return sawLead(hz, gate, vel, rng);
-        case Voice::Pluck: return pluck(hz, gate, vel, rng);
-        case Voice::SawPad: return sawPad(hz, gate, vel, rng);
-        case Voice::SynthBass: return synthBass(hz, gate, vel, rng);
+    case Voice::Flute: return flute(hz, gate, vel, rng);
+    case Voice::Marimba: return marimba(hz, vel, rng);
+    case Voice::EPiano: return epiano(hz, gate, vel);
+    case Voice::WarmPad: return warmPad(hz, gate, vel, rng);
+    case Voice::RoundBass: return roundBass(hz, gate, vel);
+    case Voice::Bell: return bell(hz, vel);
+    case Voice::SawLead: return sawLead(hz, gate, vel, rng);
+    case Voice::Pluck: return pluck(hz, gate, vel, rng);
+    case Voice::SawPad: return sawPad(hz, gate, vel, rng);
+    case Voice::SynthBass: return synthBass(hz, gate, vel, rng);
     }
     throw std::logic_error("unknown voice");
 }
 
 // ---- drums ----------------------------------------------------------------
 
-Buffer kick(double vel, Kit kit, Rng& rng) {
+Buffer kick(double vel, Kit kit, Rng& rng)
+{
     const bool soft = kit == Kit::Soft;
     const double decay = soft ? 0.22 : 0.32;
     const double sweep = soft ? 90.0 : 120.0;
@@ -358,14 +396,16 @@ Buffer kick(double vel, Kit kit, Rng& rng) {
     return out;
 }
 
-Buffer snare(double vel, Kit kit, Rng& rng) {
+Buffer snare(double vel, Kit kit, Rng& rng)
+{
     const bool soft = kit == Kit::Soft;
     Buffer out(samplesFor(0.45));
     Svf hp;
     hp.set(soft ? 1500.0 : 1800.0, 0.7);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
-        const double tone = (0.6 * std::sin(kTwoPi * 185.0 * t) + 0.3 * std::sin(kTwoPi * 330.0 * t)) * std::exp(-t / 0.05);
+        const double tone =
+            (0.6 * std::sin(kTwoPi * 185.0 * t) + 0.3 * std::sin(kTwoPi * 330.0 * t)) * std::exp(-t / 0.05);
         hp.tick(rng.bipolar());
         const double noise = hp.high * std::exp(-t / (soft ? 0.1 : 0.14));
         out[i] = static_cast<float>(vel * std::min(1.0, t / 0.0007) * (0.8 * tone + (soft ? 0.5 : 0.7) * noise));
@@ -374,7 +414,8 @@ Buffer snare(double vel, Kit kit, Rng& rng) {
     return out;
 }
 
-Buffer clap(double vel, Rng& rng) {
+Buffer clap(double vel, Rng& rng)
+{
     Buffer out(samplesFor(0.4));
     Svf bp;
     bp.set(1100.0, 1.4);
@@ -385,16 +426,19 @@ Buffer clap(double vel, Rng& rng) {
         double env = 0;
         for (int k = 0; k < 3; ++k) {
             const double tk = 0.011 * k;
-            if (t >= tk) env = std::max(env, std::exp(-(t - tk) / 0.004));
+            if (t >= tk)
+                env = std::max(env, std::exp(-(t - tk) / 0.004));
         }
-        if (t >= 0.022) env = std::max(env, 0.7 * std::exp(-(t - 0.022) / 0.11));
+        if (t >= 0.022)
+            env = std::max(env, 0.7 * std::exp(-(t - 0.022) / 0.11));
         out[i] = static_cast<float>(1.5 * vel * env * bp.band);
     }
     fadeEnd(out, 0.02);
     return out;
 }
 
-Buffer rim(double vel, Rng& rng) {
+Buffer rim(double vel, Rng& rng)
+{
     Buffer out(samplesFor(0.1));
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
@@ -409,20 +453,23 @@ Buffer rim(double vel, Rng& rng) {
 
 // Six detuned square waves a la analogue drum machines, plus noise, above
 // `cutoff`.
-Buffer metal(double vel, double decay, double cutoff, double noise, double seconds, Rng& rng) {
+Buffer metal(double vel, double decay, double cutoff, double noise, double seconds, Rng& rng)
+{
     static constexpr std::array<double, 6> kHz = {205.3, 304.4, 369.6, 522.7, 540.0, 800.0};
     Buffer out(samplesFor(seconds));
     Svf hp1, hp2;
     hp1.set(cutoff, 0.7);
     hp2.set(cutoff, 0.7);
     std::array<double, 6> phase{};
-    for (auto& p : phase) p = rng.uniform();
+    for (auto& p : phase)
+        p = rng.uniform();
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
         double s = 0;
         for (std::size_t k = 0; k < kHz.size(); ++k) {
             phase[k] += kHz[k] / kRate;
-            if (phase[k] >= 1.0) phase[k] -= 1.0;
+            if (phase[k] >= 1.0)
+                phase[k] -= 1.0;
             s += phase[k] < 0.5 ? 1.0 : -1.0;
         }
         hp1.tick(s / 6.0 + noise * rng.bipolar());
@@ -433,7 +480,8 @@ Buffer metal(double vel, double decay, double cutoff, double noise, double secon
     return out;
 }
 
-Buffer shaker(double vel, Rng& rng) {
+Buffer shaker(double vel, Rng& rng)
+{
     Buffer out(samplesFor(0.15));
     Svf bp;
     bp.set(7000.0, 1.2);
@@ -447,7 +495,8 @@ Buffer shaker(double vel, Rng& rng) {
     return out;
 }
 
-Buffer tom(double vel, double hz, Rng& rng) {
+Buffer tom(double vel, double hz, Rng& rng)
+{
     Buffer out(samplesFor(0.8));
     double phase = 0;
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -460,18 +509,19 @@ Buffer tom(double vel, double hz, Rng& rng) {
     return out;
 }
 
-Buffer renderDrum(Drum drum, double vel, Kit kit, Rng& rng) {
+Buffer renderDrum(Drum drum, double vel, Kit kit, Rng& rng)
+{
     switch (drum) {
-        case Drum::Kick: return kick(vel, kit, rng);
-        case Drum::Snare: return snare(vel, kit, rng);
-        case Drum::Clap: return clap(vel, rng);
-        case Drum::Rim: return rim(vel, rng);
-        case Drum::ClosedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
-        case Drum::OpenHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
-        case Drum::Crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
-        case Drum::Shaker: return shaker(vel, rng);
-        case Drum::TomHigh: return tom(vel, 175.0, rng);
-        case Drum::TomLow: return tom(vel, 118.0, rng);
+    case Drum::Kick: return kick(vel, kit, rng);
+    case Drum::Snare: return snare(vel, kit, rng);
+    case Drum::Clap: return clap(vel, rng);
+    case Drum::Rim: return rim(vel, rng);
+    case Drum::ClosedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
+    case Drum::OpenHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
+    case Drum::Crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
+    case Drum::Shaker: return shaker(vel, rng);
+    case Drum::TomHigh: return tom(vel, 175.0, rng);
+    case Drum::TomLow: return tom(vel, 118.0, rng);
     }
     throw std::logic_error("unknown drum");
 }
@@ -480,18 +530,19 @@ struct DrumMix {
     double gain, pan, reverb;
 };
 
-DrumMix drumMix(Drum drum) {
+DrumMix drumMix(Drum drum)
+{
     switch (drum) {
-        case Drum::Kick: return {1.0, 0.0, 0.02};
-        case Drum::Snare: return {0.55, 0.05, 0.16};
-        case Drum::Clap: return {0.45, -0.05, 0.2};
-        case Drum::Rim: return {0.3, 0.15, 0.12};
-        case Drum::ClosedHat: return {0.3, 0.3, 0.05};
-        case Drum::OpenHat: return {0.22, 0.3, 0.08};
-        case Drum::Shaker: return {0.25, -0.35, 0.08};
-        case Drum::Crash: return {0.3, -0.25, 0.12};
-        case Drum::TomHigh: return {0.5, -0.25, 0.12};
-        case Drum::TomLow: return {0.55, 0.25, 0.12};
+    case Drum::Kick: return {1.0, 0.0, 0.02};
+    case Drum::Snare: return {0.55, 0.05, 0.16};
+    case Drum::Clap: return {0.45, -0.05, 0.2};
+    case Drum::Rim: return {0.3, 0.15, 0.12};
+    case Drum::ClosedHat: return {0.3, 0.3, 0.05};
+    case Drum::OpenHat: return {0.22, 0.3, 0.08};
+    case Drum::Shaker: return {0.25, -0.35, 0.08};
+    case Drum::Crash: return {0.3, -0.25, 0.12};
+    case Drum::TomHigh: return {0.5, -0.25, 0.12};
+    case Drum::TomLow: return {0.55, 0.25, 0.12};
     }
     throw std::logic_error("unknown drum");
 }
@@ -503,7 +554,8 @@ struct Mix {
 
     // Returns the energy added to the dry mix.
     double add(const Buffer& src, std::int64_t at, double gain, double pan, double reverbSend, double echoSend,
-               bool ducked) {
+               bool ducked)
+    {
         const double angle = (std::clamp(pan, -1.0, 1.0) + 1.0) * std::numbers::pi / 4.0;
         const auto gl = static_cast<float>(gain * std::cos(angle) * std::numbers::sqrt2);
         const auto gr = static_cast<float>(gain * std::sin(angle) * std::numbers::sqrt2);
@@ -514,7 +566,8 @@ struct Mix {
         double energy = 0;
         for (std::size_t i = 0; i < src.size(); ++i) {
             const auto n = static_cast<std::size_t>(at) + i;
-            if (n >= l.size()) break;
+            if (n >= l.size())
+                break;
             const float s = src[i];
             l[n] += gl * s;
             r[n] += gr * s;
@@ -533,11 +586,13 @@ struct Mix {
 class Comb {
 public:
     Comb(std::size_t length, float feedback, float damp) : buf_(length), feedback_(feedback), damp_(damp) {}
-    float tick(float x) {
+    float tick(float x)
+    {
         const float y = buf_[i_];
         store_ = y * (1.0f - damp_) + store_ * damp_;
         buf_[i_] = x + store_ * feedback_;
-        if (++i_ == buf_.size()) i_ = 0;
+        if (++i_ == buf_.size())
+            i_ = 0;
         return y;
     }
 
@@ -550,10 +605,12 @@ private:
 class Allpass {
 public:
     explicit Allpass(std::size_t length) : buf_(length) {}
-    float tick(float x) {
+    float tick(float x)
+    {
         const float b = buf_[i_];
         buf_[i_] = x + b * 0.5f;
-        if (++i_ == buf_.size()) i_ = 0;
+        if (++i_ == buf_.size())
+            i_ = 0;
         return b - x;
     }
 
@@ -562,7 +619,8 @@ private:
     std::size_t i_ = 0;
 };
 
-void reverb(const Buffer& in, Buffer& outL, Buffer& outR) {
+void reverb(const Buffer& in, Buffer& outL, Buffer& outR)
+{
     static constexpr std::array<std::size_t, 8> kCombs = {1116, 1188, 1277, 1356, 1422, 1491, 1557, 1617};
     static constexpr std::array<std::size_t, 4> kAllpasses = {556, 441, 341, 225};
     constexpr std::size_t kSpread = 23;
@@ -580,10 +638,14 @@ void reverb(const Buffer& in, Buffer& outL, Buffer& outR) {
     for (std::size_t n = 0; n < in.size(); ++n) {
         const float x = n >= preDelay ? in[n - preDelay] * 0.015f : 0.0f;
         float l = 0, r = 0;
-        for (auto& c : combL) l += c.tick(x);
-        for (auto& c : combR) r += c.tick(x);
-        for (auto& a : apL) l = a.tick(l);
-        for (auto& a : apR) r = a.tick(r);
+        for (auto& c : combL)
+            l += c.tick(x);
+        for (auto& c : combR)
+            r += c.tick(x);
+        for (auto& a : apL)
+            l = a.tick(l);
+        for (auto& a : apR)
+            r = a.tick(r);
         outL[n] = l;
         outR[n] = r;
     }
@@ -591,7 +653,8 @@ void reverb(const Buffer& in, Buffer& outL, Buffer& outR) {
 
 // Ping-pong echo: the first repeat on the left, the next on the right, each
 // darker than the one before.
-void echo(const Buffer& in, std::size_t delay, float feedback, Buffer& outL, Buffer& outR) {
+void echo(const Buffer& in, std::size_t delay, float feedback, Buffer& outL, Buffer& outR)
+{
     Buffer lineL(in.size()), lineR(in.size());
     float tone = 0;
     const float toneCoef = static_cast<float>(1.0 - std::exp(-kTwoPi * 3000.0 / kRate));
@@ -608,12 +671,15 @@ void echo(const Buffer& in, std::size_t delay, float feedback, Buffer& outL, Buf
 
 // Gain for the ducked parts: dips on each kick and recovers within a beat,
 // so pads breathe with the groove.
-Buffer duckGain(const Song& song, std::size_t n) {
+Buffer duckGain(const Song& song, std::size_t n)
+{
     Buffer g(n, 1.0f);
-    if (song.duckDepth <= 0) return g;
+    if (song.duckDepth <= 0)
+        return g;
     const std::size_t span = samplesFor(0.35);
     for (const auto& hit : song.drums) {
-        if (hit.drum != Drum::Kick) continue;
+        if (hit.drum != Drum::Kick)
+            continue;
         const auto start = static_cast<std::size_t>(stepSample(song.bpm, hit.step));
         for (std::size_t i = 0; i < span && start + i < n; ++i) {
             const double t = timeOf(i);
@@ -624,9 +690,11 @@ Buffer duckGain(const Song& song, std::size_t n) {
     return g;
 }
 
-double rms(const Buffer& l, const Buffer& r) {
+double rms(const Buffer& l, const Buffer& r)
+{
     double sum = 0;
-    for (std::size_t i = 0; i < l.size(); ++i) sum += static_cast<double>(l[i]) * l[i] + static_cast<double>(r[i]) * r[i];
+    for (std::size_t i = 0; i < l.size(); ++i)
+        sum += static_cast<double>(l[i]) * l[i] + static_cast<double>(r[i]) * r[i];
     return std::sqrt(sum / static_cast<double>(2 * std::max<std::size_t>(l.size(), 1)));
 }
 
@@ -635,7 +703,8 @@ double rms(const Buffer& l, const Buffer& r) {
 // same length: every averaged value comes from a window that contains the
 // sample, so no sample ever exceeds the ceiling, and the gain still glides.
 // Returns the deepest reduction in dB.
-double limit(Buffer& l, Buffer& r, double ceiling) {
+double limit(Buffer& l, Buffer& r, double ceiling)
+{
     const std::size_t n = l.size();
     constexpr std::size_t kLook = 64;
     std::vector<float> need(n);
@@ -650,14 +719,16 @@ double limit(Buffer& l, Buffer& r, double ceiling) {
     std::vector<float> floorGain(n);
     for (std::size_t i = 0; i < n; ++i) {
         float v = 1.0f;
-        for (std::size_t j = i; j < std::min(n, i + kLook); ++j) v = std::min(v, need[j]);
+        for (std::size_t j = i; j < std::min(n, i + kLook); ++j)
+            v = std::min(v, need[j]);
         floorGain[i] = v;
     }
     double sum = 0;
     double deepest = 1.0;
     for (std::size_t i = 0; i < n; ++i) {
         sum += floorGain[i];
-        if (i >= kLook) sum -= floorGain[i - kLook];
+        if (i >= kLook)
+            sum -= floorGain[i - kLook];
         const double g = sum / static_cast<double>(std::min(i + 1, kLook));
         deepest = std::min(deepest, g);
         l[i] = static_cast<float>(l[i] * g);
@@ -668,7 +739,8 @@ double limit(Buffer& l, Buffer& r, double ceiling) {
 
 }  // namespace
 
-std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats) {
+std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
+{
     const auto total = static_cast<std::size_t>(songSamples(song));
     const double stepSeconds = 15.0 / song.bpm;
     Mix mix(total);
@@ -715,7 +787,8 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats) {
     }
     const double dryRms = rms(l, r);
     double energySum = 0;
-    for (const double e : energy) energySum += e;
+    for (const double e : energy)
+        energySum += e;
     for (std::size_t p = 0; p < energy.size(); ++p) {
         stats.parts[p].db = 10.0 * std::log10(std::max(energy[p], 1e-12) / std::max(energySum, 1e-12));
     }
@@ -795,9 +868,11 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats) {
     return out;
 }
 
-void writeWav(const std::string& path, const std::vector<std::int16_t>& interleaved) {
+void writeWav(const std::string& path, const std::vector<std::int16_t>& interleaved)
+{
     std::ofstream file(path, std::ios::binary);
-    if (!file) throw std::runtime_error("cannot write " + path);
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
     const auto put32 = [&file](std::uint32_t v) {
         const char b[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
                            static_cast<char>((v >> 16) & 0xFF), static_cast<char>((v >> 24) & 0xFF)};
@@ -820,8 +895,10 @@ void writeWav(const std::string& path, const std::vector<std::int16_t>& interlea
     put16(16);
     file.write("data", 4);
     put32(dataBytes);
-    for (const auto s : interleaved) put16(static_cast<std::uint16_t>(s));
-    if (!file) throw std::runtime_error("cannot write " + path);
+    for (const auto s : interleaved)
+        put16(static_cast<std::uint16_t>(s));
+    if (!file)
+        throw std::runtime_error("cannot write " + path);
 }
 
 }  // namespace zorv::songs

@@ -17,8 +17,8 @@ struct PartLevel {
 };
 
 struct RenderStats {
-    double peakDb = 0;  // sample peak, dBFS
-    double rmsDb = 0;   // over both channels, dBFS
+    double peakDb = 0;     // sample peak, dBFS
+    double rmsDb = 0;      // over both channels, dBFS
     double limitedDb = 0;  // deepest gain reduction of the limiter
     std::vector<PartLevel> parts;
 };

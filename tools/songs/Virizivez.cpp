@@ -32,23 +32,28 @@ constexpr int kPluckLow = 57;  // A3
 
 }  // namespace
 
-Song virizivez() {
+Song virizivez()
+{
     SongBuilder b("Virizivez", 126, 0x5121E2u, Kit::Punchy);
     const int lead = b.addPart({.name = "lead", .voice = Voice::SawLead, .gain = 0.9f, .reverb = 0.22f, .echo = 0.25f});
-    const int second = b.addPart({.name = "second", .voice = Voice::SawLead, .gain = 0.38f, .pan = 0.25f,
-                                  .reverb = 0.3f, .echo = 0.1f});
-    const int pluck = b.addPart({.name = "pluck", .voice = Voice::Pluck, .gain = 0.6f, .pan = -0.25f, .spread = 0.2f,
-                                 .reverb = 0.2f, .echo = 0.18f});
-    const int pad = b.addPart({.name = "pad", .voice = Voice::SawPad, .gain = 0.4f, .reverb = 0.4f,
-                               .doubled = true, .ducked = true});
+    const int second = b.addPart(
+        {.name = "second", .voice = Voice::SawLead, .gain = 0.38f, .pan = 0.25f, .reverb = 0.3f, .echo = 0.1f});
+    const int pluck = b.addPart({.name = "pluck",
+                                 .voice = Voice::Pluck,
+                                 .gain = 0.6f,
+                                 .pan = -0.25f,
+                                 .spread = 0.2f,
+                                 .reverb = 0.2f,
+                                 .echo = 0.18f});
+    const int pad = b.addPart(
+        {.name = "pad", .voice = Voice::SawPad, .gain = 0.4f, .reverb = 0.4f, .doubled = true, .ducked = true});
     const int bass = b.addPart({.name = "bass", .voice = Voice::SynthBass, .gain = 0.85f, .reverb = 0.0f});
 
     const DrumPattern none = {};
     const DrumPattern hats = {{Drum::ClosedHat, "..x...x...x...x."}};
     const DrumPattern pulse = {{Drum::Kick, "X...x...x...x..."}, {Drum::ClosedHat, "..x...x...x...x."}};
-    const DrumPattern pulseRoll = {{Drum::Kick, "X...x...x...x..."},
-                                   {Drum::ClosedHat, "..x...x........."},
-                                   {Drum::Snare, "........o.o.xxXX"}};
+    const DrumPattern pulseRoll = {
+        {Drum::Kick, "X...x...x...x..."}, {Drum::ClosedHat, "..x...x........."}, {Drum::Snare, "........o.o.xxXX"}};
     const DrumPattern verse = {{Drum::Kick, "X.....x...x....."},
                                {Drum::Snare, "....x.......x..."},
                                {Drum::Clap, "....o.......o..."},
@@ -58,12 +63,10 @@ Song virizivez() {
                                    {Drum::TomHigh, "........x......."},
                                    {Drum::TomLow, ".........x......"},
                                    {Drum::ClosedHat, "o.x.o.x........."}};
-    const DrumPattern build = {{Drum::Kick, "X...x...X...x..."},
-                               {Drum::Snare, "....x.......x..."},
-                               {Drum::ClosedHat, "xoxoxoxoxoxoxoxo"}};
-    const DrumPattern buildRoll = {{Drum::Kick, "X...x...X...x..."},
-                                   {Drum::Snare, "x.x.x.x.xxxxXXXX"},
-                                   {Drum::ClosedHat, "xoxoxoxo........"}};
+    const DrumPattern build = {
+        {Drum::Kick, "X...x...X...x..."}, {Drum::Snare, "....x.......x..."}, {Drum::ClosedHat, "xoxoxoxoxoxoxoxo"}};
+    const DrumPattern buildRoll = {
+        {Drum::Kick, "X...x...X...x..."}, {Drum::Snare, "x.x.x.x.xxxxXXXX"}, {Drum::ClosedHat, "xoxoxoxo........"}};
     const DrumPattern chorus = {{Drum::Kick, "X...x...X...x..."},
                                 {Drum::Clap, "....x.......x..."},
                                 {Drum::Snare, "....o.......o..."},
@@ -95,7 +98,8 @@ Song virizivez() {
         b.comp(pad, v, "x.......", kPadLow, 0.4f);
         b.bass(bass, v, "R..R..R.", kBassLow, 0.85f);
         b.drums(v, verse, &verseFill);
-        if (crash) b.hit(v.step, Drum::Crash, 0.6f);
+        if (crash)
+            b.hit(v.step, Drum::Crash, 0.6f);
     };
     const auto buildSection = [&] {
         const auto v = b.section(kBuildChords);
@@ -108,7 +112,8 @@ Song virizivez() {
     const auto chorusSection = [&](bool doubledTune) {
         const auto v = b.section(kChorusChords);
         b.melody(lead, v, kChorus, ChartRule::Eighths, 0.9f);
-        if (doubledTune) b.harmony(second, v, kChorus, 0.7f);
+        if (doubledTune)
+            b.harmony(second, v, kChorus, 0.7f);
         b.arp(pluck, v, "0.2.4.2.3.2.4.2.", kPluckLow, 0.5f);
         b.comp(pad, v, "x.......", kPadLow, 0.6f);
         b.bass(bass, v, "RORORORO", kBassLow, 0.9f);

@@ -27,8 +27,8 @@ std::string quoted(const std::string& text) { return "'" + text + "'"; }
 
 Outcome runChecker(const std::string& arguments, bool readStderr = false)
 {
-    const std::string command = quoted(ZORV_CHART_EXE) + " " + arguments +
-                                (readStderr ? " 2>&1 >/dev/null" : " 2>/dev/null");
+    const std::string command =
+        quoted(ZORV_CHART_EXE) + " " + arguments + (readStderr ? " 2>&1 >/dev/null" : " 2>/dev/null");
     Outcome outcome;
     std::FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr)
@@ -54,8 +54,8 @@ std::string oneSecondWav()
         return s;
     };
     const std::uint32_t dataBytes = 16000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) +
-           le(16000, 4) + le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
+    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
+           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
 }
 
 int printedNotes(const std::string& report)

@@ -35,14 +35,10 @@ struct Sprite {
 };
 
 const Sprite kSprites[] = {
-    {"bleft.bmp", 60, 60, 1, 0.25, 0.60, Points::Left},
-    {"bup.bmp", 60, 60, 1, 0.25, 0.60, Points::Up},
-    {"bdown.bmp", 60, 60, 1, 0.25, 0.60, Points::Down},
-    {"bright.bmp", 60, 60, 1, 0.25, 0.60, Points::Right},
-    {"left.bmp", 60, 60, 0, 0.35, 0.75, Points::Left},
-    {"up.bmp", 60, 60, 0, 0.35, 0.75, Points::Up},
-    {"down.bmp", 60, 60, 0, 0.35, 0.75, Points::Down},
-    {"right.bmp", 60, 60, 0, 0.35, 0.75, Points::Right},
+    {"bleft.bmp", 60, 60, 1, 0.25, 0.60, Points::Left},      {"bup.bmp", 60, 60, 1, 0.25, 0.60, Points::Up},
+    {"bdown.bmp", 60, 60, 1, 0.25, 0.60, Points::Down},      {"bright.bmp", 60, 60, 1, 0.25, 0.60, Points::Right},
+    {"left.bmp", 60, 60, 0, 0.35, 0.75, Points::Left},       {"up.bmp", 60, 60, 0, 0.35, 0.75, Points::Up},
+    {"down.bmp", 60, 60, 0, 0.35, 0.75, Points::Down},       {"right.bmp", 60, 60, 0, 0.35, 0.75, Points::Right},
     {"great.bmp", 400, 120, 2, 0.30, 0.75, Points::Nowhere},  // R, A
     {"good.bmp", 400, 120, 3, 0.30, 0.75, Points::Nowhere},   // O, O, D
     {"bad.bmp", 400, 120, 4, 0.30, 0.75, Points::Nowhere},    // B (two), A, D
@@ -120,10 +116,7 @@ int countEnclosedKeyRegions(const QImage& image, QRgb key)
     return regions;
 }
 
-double luminance(QRgb c)
-{
-    return 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c);
-}
+double luminance(QRgb c) { return 0.299 * qRed(c) + 0.587 * qGreen(c) + 0.114 * qBlue(c); }
 
 double meanLuminance(const QImage& image, const QRect& area)
 {
@@ -248,9 +241,6 @@ TEST(Pictures, FreshlyDrawnSetMeetsTheGamesRules)
     checkAll(out.path());
 }
 
-TEST(Pictures, CommittedSetMeetsTheGamesRules)
-{
-    checkAll(QStringLiteral(ZORV_ASSETS_DIR));
-}
+TEST(Pictures, CommittedSetMeetsTheGamesRules) { checkAll(QStringLiteral(ZORV_ASSETS_DIR)); }
 
 }  // namespace

@@ -9,32 +9,33 @@
 namespace zorv::songs {
 namespace {
 
-TEST(SongNotation, NoteNamesGiveMidiNumbers) {
+TEST(SongNotation, NoteNamesGiveMidiNumbers)
+{
     const struct {
         const char* name;
         int midi;
     } cases[] = {{"C4", 60}, {"A4", 69}, {"Bb3", 58}, {"F#5", 78}, {"G#4", 68}, {"Cb4", 59}, {"B#3", 60}, {"C0", 12}};
-    for (const auto& c : cases) EXPECT_EQ(pitchFromName(c.name), c.midi) << c.name;
+    for (const auto& c : cases)
+        EXPECT_EQ(pitchFromName(c.name), c.midi) << c.name;
 }
 
-TEST(SongNotation, RejectsWhatIsNotANote) {
+TEST(SongNotation, RejectsWhatIsNotANote)
+{
     for (const char* bad : {"", "H4", "c4", "C", "C10", "Cx4", "C#", "r"}) {
         EXPECT_THROW(pitchFromName(bad), std::runtime_error) << bad;
     }
 }
 
-TEST(SongNotation, MelodyPlacesNotesAndMarks) {
+TEST(SongNotation, MelodyPlacesNotesAndMarks)
+{
     const auto notes = parseMelody("C5:2 r:1 A4:5! | F5:3~ E5:1 G4:4 |", 2);
     ASSERT_EQ(notes.size(), 5u);
     const struct {
         int step, length, pitch;
         CueMark mark;
     } expected[] = {
-        {0, 4, 72, CueMark::Auto},
-        {6, 10, 69, CueMark::Always},
-        {16, 6, 77, CueMark::Never},
-        {22, 2, 76, CueMark::Auto},
-        {24, 8, 67, CueMark::Auto},
+        {0, 4, 72, CueMark::Auto},  {6, 10, 69, CueMark::Always}, {16, 6, 77, CueMark::Never},
+        {22, 2, 76, CueMark::Auto}, {24, 8, 67, CueMark::Auto},
     };
     for (std::size_t i = 0; i < notes.size(); ++i) {
         EXPECT_EQ(notes[i].step, expected[i].step) << i;
@@ -45,7 +46,8 @@ TEST(SongNotation, MelodyPlacesNotesAndMarks) {
 }
 
 // A miscounted bar would shift every later arrow off its note.
-TEST(SongNotation, MelodyRejectsMiscountedBars) {
+TEST(SongNotation, MelodyRejectsMiscountedBars)
+{
     const struct {
         const char* text;
         int bars;
@@ -58,18 +60,21 @@ TEST(SongNotation, MelodyRejectsMiscountedBars) {
         {"r:4! C5:4", 1},           // charted rest
         {"C5:x r:7", 1},
     };
-    for (const auto& c : cases) EXPECT_THROW(parseMelody(c.text, c.bars), std::runtime_error) << c.text;
+    for (const auto& c : cases)
+        EXPECT_THROW(parseMelody(c.text, c.bars), std::runtime_error) << c.text;
 }
 
-TEST(SongNotation, ChordSymbols) {
+TEST(SongNotation, ChordSymbols)
+{
     const struct {
         const char* symbol;
         int root, bass;
         std::vector<int> intervals;
     } cases[] = {
-        {"F", 5, 5, {0, 4, 7}},        {"Dm", 2, 2, {0, 3, 7}},         {"C7", 0, 0, {0, 4, 7, 10}},
-        {"Bbmaj7", 10, 10, {0, 4, 7, 11}}, {"F/A", 5, 9, {0, 4, 7}},    {"G#dim", 8, 8, {0, 3, 6}},
-        {"Dsus4", 2, 2, {0, 5, 7}},    {"Am7/G", 9, 7, {0, 3, 7, 10}},
+        {"F", 5, 5, {0, 4, 7}},      {"Dm", 2, 2, {0, 3, 7}},
+        {"C7", 0, 0, {0, 4, 7, 10}}, {"Bbmaj7", 10, 10, {0, 4, 7, 11}},
+        {"F/A", 5, 9, {0, 4, 7}},    {"G#dim", 8, 8, {0, 3, 6}},
+        {"Dsus4", 2, 2, {0, 5, 7}},  {"Am7/G", 9, 7, {0, 3, 7, 10}},
     };
     for (const auto& c : cases) {
         const auto chord = parseChord(c.symbol);
@@ -77,10 +82,12 @@ TEST(SongNotation, ChordSymbols) {
         EXPECT_EQ(chord.bass, c.bass) << c.symbol;
         EXPECT_EQ(chord.intervals, c.intervals) << c.symbol;
     }
-    for (const char* bad : {"", "Fq", "F/", "F/H", "X"}) EXPECT_THROW(parseChord(bad), std::runtime_error) << bad;
+    for (const char* bad : {"", "Fq", "F/", "F/H", "X"})
+        EXPECT_THROW(parseChord(bad), std::runtime_error) << bad;
 }
 
-TEST(SongNotation, ChordBarsShareBarsEvenly) {
+TEST(SongNotation, ChordBarsShareBarsEvenly)
+{
     const auto spans = parseChordBars("F Gm-C Dm-Bb-C-C");
     const std::vector<std::pair<int, int>> expected = {{0, 16}, {16, 8}, {24, 8}, {32, 4}, {36, 4}, {40, 4}, {44, 4}};
     ASSERT_EQ(spans.size(), expected.size());

@@ -15,17 +15,21 @@ struct Placed {
     bool operator==(const Placed&) const = default;
 };
 
-std::vector<Placed> placed(const Song& song) {
+std::vector<Placed> placed(const Song& song)
+{
     std::vector<Placed> out;
-    for (const auto& n : song.parts.at(0).notes) out.push_back({n.step, n.length, n.pitch});
+    for (const auto& n : song.parts.at(0).notes)
+        out.push_back({n.step, n.length, n.pitch});
     return out;
 }
 
-std::ostream& operator<<(std::ostream& os, const Placed& p) {
+std::ostream& operator<<(std::ostream& os, const Placed& p)
+{
     return os << "{" << p.step << "," << p.length << "," << p.pitch << "}";
 }
 
-TEST(SongScore, GridStepsToMsAndSamples) {
+TEST(SongScore, GridStepsToMsAndSamples)
+{
     const struct {
         int bpm, step, ms;
         std::int64_t sample;
@@ -33,8 +37,7 @@ TEST(SongScore, GridStepsToMsAndSamples) {
         {104, 16, 2308, 101769},  // 2307.69 ms
         {126, 3, 357, 15750},     // 357.14 ms
         {80, 1, 188, 8268},       // 187.5 ms rounds up
-        {120, 1, 125, 5512},
-        {60, 0, 0, 0},
+        {120, 1, 125, 5512},     {60, 0, 0, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(stepMs(c.bpm, c.step), c.ms) << c.bpm << " " << c.step;
@@ -42,7 +45,8 @@ TEST(SongScore, GridStepsToMsAndSamples) {
     }
 }
 
-TEST(SongScore, BassPatternsPickChordNotes) {
+TEST(SongScore, BassPatternsPickChordNotes)
+{
     const struct {
         const char* chords;
         const char* pattern;
@@ -64,7 +68,8 @@ TEST(SongScore, BassPatternsPickChordNotes) {
     }
 }
 
-TEST(SongScore, ArpeggioDigitsCountChordTonesUpwards) {
+TEST(SongScore, ArpeggioDigitsCountChordTonesUpwards)
+{
     const struct {
         const char* chords;
         const char* pattern;
@@ -81,30 +86,36 @@ TEST(SongScore, ArpeggioDigitsCountChordTonesUpwards) {
         const int part = b.addPart({.name = "arp"});
         b.arp(part, b.section(c.chords), c.pattern, c.lowest, 0.8f);
         std::vector<int> pitches;
-        for (const auto& p : placed(b.finish({}))) pitches.push_back(p.pitch);
+        for (const auto& p : placed(b.finish({})))
+            pitches.push_back(p.pitch);
         EXPECT_EQ(pitches, c.pitches) << c.chords << " " << c.pattern;
     }
 }
 
-TEST(SongScore, CompVoicingsHoldTheChordAndMoveLittle) {
+TEST(SongScore, CompVoicingsHoldTheChordAndMoveLittle)
+{
     SongBuilder b("T", 120, 1, Kit::Soft);
     const int part = b.addPart({.name = "keys"});
     const char* chords[] = {"C", "F", "G7", "Am", "Dm", "Bb", "C"};
     std::string bars;
-    for (const char* c : chords) bars += std::string(c) + " ";
+    for (const char* c : chords)
+        bars += std::string(c) + " ";
     b.comp(part, b.section(bars), "x.......", 55, 0.8f);
     const auto song = b.finish({});
     std::vector<int> previous;
     for (std::size_t bar = 0; bar < std::size(chords); ++bar) {
         std::vector<int> voicing;
         for (const auto& n : song.parts[0].notes) {
-            if (n.step == static_cast<int>(bar) * kStepsPerBar) voicing.push_back(n.pitch);
+            if (n.step == static_cast<int>(bar) * kStepsPerBar)
+                voicing.push_back(n.pitch);
         }
         std::sort(voicing.begin(), voicing.end());
         const auto chord = parseChord(chords[bar]);
         std::set<int> want, got;
-        for (const int i : chord.intervals) want.insert((chord.root + i) % 12);
-        for (const int p : voicing) got.insert(p % 12);
+        for (const int i : chord.intervals)
+            want.insert((chord.root + i) % 12);
+        for (const int p : voicing)
+            got.insert(p % 12);
         EXPECT_EQ(got, want) << chords[bar];
         EXPECT_GE(voicing.front(), 55) << chords[bar];
         EXPECT_LE(voicing.back(), 55 + 19) << chords[bar];
@@ -115,7 +126,8 @@ TEST(SongScore, CompVoicingsHoldTheChordAndMoveLittle) {
     }
 }
 
-TEST(SongScore, HarmonyTakesTheChordToneAThirdOrMoreBelow) {
+TEST(SongScore, HarmonyTakesTheChordToneAThirdOrMoreBelow)
+{
     const struct {
         const char* chord;
         const char* tune;
@@ -132,7 +144,8 @@ TEST(SongScore, HarmonyTakesTheChordToneAThirdOrMoreBelow) {
     }
 }
 
-TEST(SongScore, ChartRulesPickTheMelodyNotes) {
+TEST(SongScore, ChartRulesPickTheMelodyNotes)
+{
     const struct {
         ChartRule rule;
         const char* tune;
@@ -149,12 +162,14 @@ TEST(SongScore, ChartRulesPickTheMelodyNotes) {
         b.section("C");  // cues are placed from the section's own start
         b.melody(part, b.section("C"), c.tune, c.rule, 0.8f);
         std::vector<int> steps;
-        for (const auto& cue : b.finish({}).cues) steps.push_back(cue.step - kStepsPerBar);
+        for (const auto& cue : b.finish({}).cues)
+            steps.push_back(cue.step - kStepsPerBar);
         EXPECT_EQ(steps, c.steps) << c.tune;
     }
 }
 
-TEST(SongScore, DrumPatternsByBarWithTheirOwnLastBar) {
+TEST(SongScore, DrumPatternsByBarWithTheirOwnLastBar)
+{
     SongBuilder b("T", 120, 1, Kit::Soft);
     const auto s = b.section("C C C");
     const DrumPattern groove = {{Drum::Kick, "X...x...o......."},
@@ -163,11 +178,11 @@ TEST(SongScore, DrumPatternsByBarWithTheirOwnLastBar) {
     b.drums(s, groove, &last);
     const auto song = b.finish({});
     std::vector<std::pair<int, Drum>> hits;
-    for (const auto& h : song.drums) hits.emplace_back(h.step, h.drum);
+    for (const auto& h : song.drums)
+        hits.emplace_back(h.step, h.drum);
     const std::vector<std::pair<int, Drum>> expected = {
-        {0, Drum::Kick},  {0, Drum::ClosedHat}, {4, Drum::Kick},      {8, Drum::Kick},
-        {16, Drum::Kick}, {20, Drum::Kick},     {24, Drum::Kick},     {24, Drum::ClosedHat},
-        {36, Drum::Snare},
+        {0, Drum::Kick},  {0, Drum::ClosedHat}, {4, Drum::Kick},       {8, Drum::Kick},   {16, Drum::Kick},
+        {20, Drum::Kick}, {24, Drum::Kick},     {24, Drum::ClosedHat}, {36, Drum::Snare},
     };
     EXPECT_EQ(hits, expected);
     ASSERT_GE(song.drums.size(), 4u);

@@ -17,7 +17,8 @@ namespace {
 
 const std::filesystem::path kSongsDir = ZORV_SONGS_DIR;
 
-std::string readFile(const std::filesystem::path& path) {
+std::string readFile(const std::filesystem::path& path)
+{
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
@@ -26,7 +27,8 @@ std::string readFile(const std::filesystem::path& path) {
 
 // The charts in songs/ are generated; a hand edit or a score change without
 // regenerating would leave arrows that no longer match the music.
-TEST(SongCharts, CommittedChartsAreWhatTheScoresGive) {
+TEST(SongCharts, CommittedChartsAreWhatTheScoresGive)
+{
     for (const auto& song : allSongs()) {
         const auto path = kSongsDir / (song.name + ".txt");
         ASSERT_TRUE(std::filesystem::exists(path)) << path;
@@ -37,7 +39,8 @@ TEST(SongCharts, CommittedChartsAreWhatTheScoresGive) {
 
 // Checked again here from the file bytes alone, with rules written out
 // independently of the chart writer, so a fault in its checks shows up too.
-TEST(SongCharts, CommittedChartsKeepTheGameRules) {
+TEST(SongCharts, CommittedChartsKeepTheGameRules)
+{
     const struct {
         const char* name;
         std::size_t minNotes, maxNotes;
@@ -73,8 +76,7 @@ TEST(SongCharts, CommittedChartsKeepTheGameRules) {
         long last = -1;
         for (const auto& [laneText, timeText] : notes) {
             ASSERT_TRUE(laneText.size() == 1 && laneText[0] >= '1' && laneText[0] <= '4') << laneText;
-            ASSERT_TRUE(!timeText.empty() && timeText.find_first_not_of("0123456789") == std::string::npos)
-                << timeText;
+            ASSERT_TRUE(!timeText.empty() && timeText.find_first_not_of("0123456789") == std::string::npos) << timeText;
             const long time = std::stol(timeText);
             EXPECT_GT(time, last);
             last = time;
@@ -87,7 +89,8 @@ TEST(SongCharts, CommittedChartsKeepTheGameRules) {
             }
             lane.push_back(time);
         }
-        for (int l = 1; l <= 4; ++l) EXPECT_GE(lanes[static_cast<std::size_t>(l)].size(), notes.size() / 8) << l;
+        for (int l = 1; l <= 4; ++l)
+            EXPECT_GE(lanes[static_cast<std::size_t>(l)].size(), notes.size() / 8) << l;
     }
 }
 
@@ -95,19 +98,22 @@ TEST(SongCharts, CommittedChartsKeepTheGameRules) {
 
 // Replays the game's clock at every tick phase: the beat must fall inside
 // the great window whatever the phase, and sit in its middle on average.
-TEST(SongCharts, LeadTimeCentresTheGreatWindowOnTheBeat) {
+TEST(SongCharts, LeadTimeCentresTheGreatWindowOnTheBeat)
+{
     const int chartTime = 10'000;
     const int beat = chartTime + kLeadMs;
     double offsetSum = 0;
     for (int phase = 0; phase < 50; ++phase) {
         int spawn = phase;
-        while (spawn < chartTime) spawn += 50;
+        while (spawn < chartTime)
+            spawn += 50;
         int greatFrom = -1, greatTo = -1;
         for (int k = 1; k < 80; ++k) {
             const int top = 587 - 10 * k;  // after the arrow's k-th tick
             const int tickTime = spawn + (k - 1) * 50;
             if (top >= 0 && top <= 20) {
-                if (greatFrom < 0) greatFrom = tickTime;
+                if (greatFrom < 0)
+                    greatFrom = tickTime;
                 greatTo = tickTime + 50;  // until the next tick moves it on
             }
         }
@@ -120,19 +126,23 @@ TEST(SongCharts, LeadTimeCentresTheGreatWindowOnTheBeat) {
 
 // ---- lane choice ----------------------------------------------------------
 
-std::vector<int> lanesFor(std::string_view melody, int bars) {
+std::vector<int> lanesFor(std::string_view melody, int bars)
+{
     SongBuilder b("Test", 60, 7, Kit::Soft);  // a beat per second
     const int part = b.addPart({.name = "tune"});
     std::string chords;
-    for (int i = 0; i < bars; ++i) chords += "C ";
+    for (int i = 0; i < bars; ++i)
+        chords += "C ";
     const auto s = b.section(chords);
     b.melody(part, s, melody, ChartRule::Beats, 0.8f);
     std::vector<int> lanes;
-    for (const auto& n : chartForSong(b.finish({})).notes) lanes.push_back(n.lane);
+    for (const auto& n : chartForSong(b.finish({})).notes)
+        lanes.push_back(n.lane);
     return lanes;
 }
 
-TEST(SongCharts, LanesFollowTheTuneWithinTheLaneRules) {
+TEST(SongCharts, LanesFollowTheTuneWithinTheLaneRules)
+{
     const struct {
         const char* melody;
         int bars;
@@ -150,21 +160,25 @@ TEST(SongCharts, LanesFollowTheTuneWithinTheLaneRules) {
         // Off-beat notes are not charted on the easy rule.
         {"C4:1 E4:1 G4:1 C5:1 E4:4 |", 1, {1, 4, 3}},
     };
-    for (const auto& c : cases) EXPECT_EQ(lanesFor(c.melody, c.bars), c.lanes) << c.melody;
+    for (const auto& c : cases)
+        EXPECT_EQ(lanesFor(c.melody, c.bars), c.lanes) << c.melody;
 }
 
 // ---- the checks themselves ------------------------------------------------
 
-SongChart validChart() {
+SongChart validChart()
+{
     SongChart chart;
     chart.title = "Test";
     chart.audioFile = "Test.mp3";
     chart.audioMs = 60'000;
-    for (int i = 0; i < 8; ++i) chart.notes.push_back({1 + i % 4, 1000 + 700 * i});
+    for (int i = 0; i < 8; ++i)
+        chart.notes.push_back({1 + i % 4, 1000 + 700 * i});
     return chart;
 }
 
-TEST(SongCharts, ChecksCatchEveryBrokenRule) {
+TEST(SongCharts, ChecksCatchEveryBrokenRule)
+{
     const struct {
         const char* what;
         void (*breakIt)(SongChart&);
@@ -178,24 +192,38 @@ TEST(SongCharts, ChecksCatchEveryBrokenRule) {
         {"same time twice", [](SongChart& c) { c.notes[2].timeMs = c.notes[1].timeMs; }, true},
         {"time going back", [](SongChart& c) { c.notes[2].timeMs = c.notes[1].timeMs - 10; }, true},
         {"lane again after 599 ms",
-         [](SongChart& c) { c.notes = {{1, 1000}, {2, 1300}, {1, 1599}}; }, true},
+         [](SongChart& c) {
+             c.notes = {{1, 1000}, {2, 1300}, {1, 1599}};
+         },
+         true},
         {"lane again after 600 ms",
-         [](SongChart& c) { c.notes = {{1, 1000}, {2, 1300}, {1, 1600}}; }, false},
+         [](SongChart& c) {
+             c.notes = {{1, 1000}, {2, 1300}, {1, 1600}};
+         },
+         false},
         {"fifth of a lane after 4099 ms",
-         [](SongChart& c) { c.notes = {{1, 0}, {1, 1000}, {1, 2000}, {1, 3000}, {1, 4099}}; }, true},
+         [](SongChart& c) {
+             c.notes = {{1, 0}, {1, 1000}, {1, 2000}, {1, 3000}, {1, 4099}};
+         },
+         true},
         {"fifth of a lane after 4100 ms",
-         [](SongChart& c) { c.notes = {{1, 0}, {1, 1000}, {1, 2000}, {1, 3000}, {1, 4100}}; }, false},
+         [](SongChart& c) {
+             c.notes = {{1, 0}, {1, 1000}, {1, 2000}, {1, 3000}, {1, 4100}};
+         },
+         false},
         {"299 notes",
          [](SongChart& c) {
              c.notes.clear();
-             for (int i = 0; i < 299; ++i) c.notes.push_back({1 + i % 4, 1100 * i});
+             for (int i = 0; i < 299; ++i)
+                 c.notes.push_back({1 + i % 4, 1100 * i});
              c.audioMs = 400'000;
          },
          true},
         {"298 notes",
          [](SongChart& c) {
              c.notes.clear();
-             for (int i = 0; i < 298; ++i) c.notes.push_back({1 + i % 4, 1100 * i});
+             for (int i = 0; i < 298; ++i)
+                 c.notes.push_back({1 + i % 4, 1100 * i});
              c.audioMs = 400'000;
          },
          false},
@@ -215,7 +243,8 @@ TEST(SongCharts, ChecksCatchEveryBrokenRule) {
     }
 }
 
-TEST(SongCharts, TextHasHeaderPairsAndClosingPair) {
+TEST(SongCharts, TextHasHeaderPairsAndClosingPair)
+{
     auto chart = validChart();
     chart.notes.resize(2);
     EXPECT_EQ(chartText(chart), "Test Test.mp3\n1 1000\n2 1700\n0 0\n");

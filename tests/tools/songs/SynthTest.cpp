@@ -13,7 +13,8 @@
 namespace zorv::songs {
 namespace {
 
-Song emptySong(int bpm, int bars) {
+Song emptySong(int bpm, int bars)
+{
     Song song;
     song.name = "Test";
     song.bpm = bpm;
@@ -23,7 +24,8 @@ Song emptySong(int bpm, int bars) {
     return song;
 }
 
-void addNote(Song& song, Voice voice, int step, int length, int pitch, float gain = 1.0f) {
+void addNote(Song& song, Voice voice, int step, int length, int pitch, float gain = 1.0f)
+{
     Part part;
     part.name = "p";
     part.voice = voice;
@@ -33,14 +35,17 @@ void addNote(Song& song, Voice voice, int step, int length, int pitch, float gai
     song.parts.push_back(part);
 }
 
-std::vector<double> left(const std::vector<std::int16_t>& interleaved) {
+std::vector<double> left(const std::vector<std::int16_t>& interleaved)
+{
     std::vector<double> out;
-    for (std::size_t i = 0; i < interleaved.size(); i += 2) out.push_back(interleaved[i]);
+    for (std::size_t i = 0; i < interleaved.size(); i += 2)
+        out.push_back(interleaved[i]);
     return out;
 }
 
 // Arrows are timed from the grid, so every sound has to start on its step.
-TEST(SongSynth, SoundsStartOnTheirStep) {
+TEST(SongSynth, SoundsStartOnTheirStep)
+{
     const struct {
         const char* what;
         int bpm, step;
@@ -62,9 +67,11 @@ TEST(SongSynth, SoundsStartOnTheirStep) {
         RenderStats stats;
         const auto samples = left(renderSong(song, stats));
         double peak = 0;
-        for (const double s : samples) peak = std::max(peak, std::abs(s));
+        for (const double s : samples)
+            peak = std::max(peak, std::abs(s));
         std::size_t first = 0;
-        while (first < samples.size() && std::abs(samples[first]) < 0.05 * peak) ++first;
+        while (first < samples.size() && std::abs(samples[first]) < 0.05 * peak)
+            ++first;
         const auto expected = static_cast<std::size_t>(stepSample(c.bpm, c.step));
         EXPECT_GE(first, expected) << c.what;
         EXPECT_LE(first, expected + 5 * kSampleRate / 1000) << c.what;
@@ -73,7 +80,8 @@ TEST(SongSynth, SoundsStartOnTheirStep) {
 
 // Period by normalised autocorrelation: the shortest lag that comes close
 // to the best one, so a note an octave off cannot pass.
-double measuredHz(const std::vector<double>& x, double expectedHz) {
+double measuredHz(const std::vector<double>& x, double expectedHz)
+{
     const double period = kSampleRate / expectedHz;
     const auto minLag = static_cast<std::size_t>(0.4 * period);
     const auto maxLag = static_cast<std::size_t>(1.6 * period);
@@ -100,22 +108,24 @@ double measuredHz(const std::vector<double>& x, double expectedHz) {
     return 0;
 }
 
-TEST(SongSynth, VoicesPlayTheirNote) {
+TEST(SongSynth, VoicesPlayTheirNote)
+{
     const struct {
         Voice voice;
         int pitch;
         double hz;
     } cases[] = {
-        {Voice::Flute, 69, 440.0},     {Voice::Marimba, 72, 523.25},  {Voice::EPiano, 60, 261.63},
-        {Voice::WarmPad, 57, 220.0},   {Voice::RoundBass, 45, 110.0}, {Voice::SawLead, 76, 659.26},
-        {Voice::Pluck, 64, 329.63},    {Voice::SawPad, 57, 220.0},    {Voice::SynthBass, 40, 82.41},
+        {Voice::Flute, 69, 440.0},   {Voice::Marimba, 72, 523.25},  {Voice::EPiano, 60, 261.63},
+        {Voice::WarmPad, 57, 220.0}, {Voice::RoundBass, 45, 110.0}, {Voice::SawLead, 76, 659.26},
+        {Voice::Pluck, 64, 329.63},  {Voice::SawPad, 57, 220.0},    {Voice::SynthBass, 40, 82.41},
     };
     for (const auto& c : cases) {
         auto song = emptySong(120, 1);
         addNote(song, c.voice, 0, 16, c.pitch);
         RenderStats stats;
         const auto samples = left(renderSong(song, stats));
-        const std::vector<double> window(samples.begin() + kSampleRate * 15 / 100, samples.begin() + kSampleRate * 25 / 100);
+        const std::vector<double> window(samples.begin() + kSampleRate * 15 / 100,
+                                         samples.begin() + kSampleRate * 25 / 100);
         EXPECT_NEAR(measuredHz(window, c.hz), c.hz, c.hz * 0.015) << "pitch " << c.pitch;
     }
 }
@@ -123,7 +133,8 @@ TEST(SongSynth, VoicesPlayTheirNote) {
 // Whatever the score's own levels, a song comes out at the same loudness
 // and with every peak under -1 dBFS; the sparse clicks over a soft pad have
 // peaks far above the ceiling at that loudness, so the limiter must work.
-TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling) {
+TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling)
+{
     const struct {
         const char* what;
         float gain;
@@ -139,14 +150,16 @@ TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling) {
         auto song = emptySong(120, 8);
         song.drumGain = c.gain;
         for (int step = 0; step < 8 * kStepsPerBar; step += 4) {
-            if (step % c.hitEvery == 0) song.drums.push_back({step, c.hit, 1.0f});
+            if (step % c.hitEvery == 0)
+                song.drums.push_back({step, c.hit, 1.0f});
             if (c.busy) {
                 song.drums.push_back({step + 2, Drum::Snare, 0.6f});
                 addNote(song, Voice::SawLead, step, 4, 64 + step % 12, c.gain);
                 addNote(song, Voice::SynthBass, step, 2, 40, c.gain);
             }
         }
-        if (!c.busy) addNote(song, Voice::SawPad, 0, 8 * kStepsPerBar, 57, 0.02f);
+        if (!c.busy)
+            addNote(song, Voice::SawPad, 0, 8 * kStepsPerBar, 57, 0.02f);
         RenderStats stats;
         const auto samples = renderSong(song, stats);
         double peak = 0, sum = 0;
@@ -166,7 +179,8 @@ TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling) {
     }
 }
 
-TEST(SongSynth, SameSongSameSamples) {
+TEST(SongSynth, SameSongSameSamples)
+{
     auto song = emptySong(126, 2);
     song.drums.push_back({0, Drum::Crash, 1.0f});
     addNote(song, Voice::SawPad, 0, 32, 57);
@@ -174,21 +188,20 @@ TEST(SongSynth, SameSongSameSamples) {
     EXPECT_EQ(renderSong(song, stats), renderSong(song, stats));
 }
 
-TEST(SongSynth, WavHeaderDescribesTheSamples) {
+TEST(SongSynth, WavHeaderDescribesTheSamples)
+{
     const auto path = std::filesystem::temp_directory_path() / "zorv-song-synth-test.wav";
     writeWav(path.string(), {1, -2, 32767, -32768});
     std::ifstream file(path, std::ios::binary);
     const std::vector<unsigned char> bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     std::filesystem::remove(path);
     const std::vector<unsigned char> expected = {
-        'R', 'I', 'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
-        1, 0,              // PCM
-        2, 0,              // stereo
-        0x44, 0xAC, 0, 0,  // 44100 Hz
-        0x10, 0xB1, 2, 0,  // 176400 bytes/s
-        4, 0, 16, 0,       // frame of 4 bytes, 16 bits
-        'd', 'a', 't', 'a', 8, 0, 0, 0,
-        1, 0, 0xFE, 0xFF, 0xFF, 0x7F, 0x00, 0x80,
+        'R',  'I',  'F', 'F', 44, 0, 0, 0, 'W', 'A', 'V',  'E',  'f',  'm',  't',  ' ',  16, 0, 0, 0, 1, 0,  // PCM
+        2,    0,                                                                                             // stereo
+        0x44, 0xAC, 0,   0,                                                                                  // 44100 Hz
+        0x10, 0xB1, 2,   0,  // 176400 bytes/s
+        4,    0,    16,  0,  // frame of 4 bytes, 16 bits
+        'd',  'a',  't', 'a', 8,  0, 0, 0, 1,   0,   0xFE, 0xFF, 0xFF, 0x7F, 0x00, 0x80,
     };
     EXPECT_EQ(bytes, expected);
 }
