@@ -37,7 +37,6 @@ using zorv::PictureBox;
 
 namespace {
 
-constexpr int kTickMs = 50;
 // One tick mark per 10 s of song: one per millisecond would be a wall of lines.
 constexpr int kTrackBarTickInterval = 10'000;
 // Keeps far-off arrows inside the coordinates the toolkit can handle.
@@ -118,6 +117,16 @@ std::uint16_t virtualKeyOf(int qtKey)
     case Qt::Key_Right: return zorv::kKeyRight;
     case Qt::Key_Down: return zorv::kKeyDown;
     default: return 0;
+    }
+}
+
+Qt::Key qtKeyOf(zorv::Lane lane)
+{
+    switch (zorv::keyOfLane(lane)) {
+    case zorv::kKeyLeft: return Qt::Key_Left;
+    case zorv::kKeyUp: return Qt::Key_Up;
+    case zorv::kKeyRight: return Qt::Key_Right;
+    default: return Qt::Key_Down;
     }
 }
 
@@ -209,7 +218,7 @@ void TForm1::createControls()
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
-    Timer1->setInterval(kTickMs);
+    Timer1->setInterval(zorv::kTickMs);
 
     Panel2 = place(new QFrame(this), 96, 224, 185, 257);
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);

@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "play/Game.h"
+#include "state/Game.h"
 
 class QFrame;
 class QLabel;
@@ -103,3 +103,5 @@ extern TForm1* Form1;
 // Virtual key code of a Qt key: the four cursor keys (keypad ones too) give
 // 37..40, every other key 0.
 std::uint16_t virtualKeyOf(int qtKey);
+// The cursor key that judges `lane`.
+Qt::Key qtKeyOf(zorv::Lane lane);

@@ -62,7 +62,8 @@
 #include "app/Shell.h"
 #include "audio/SdlMediaPlayer.h"
 #include "bench/DenseChart.h"
-#include "play/Field.h"
+#include "judge/Judge.h"
+#include "state/Field.h"
 #include "play/Play.h"
 
 namespace {
@@ -213,14 +214,6 @@ int visibleCount(const zorv::Field& field, int first, int count)
 
 constexpr int kJudgementFirst = static_cast<int>(Picture::greati);
 
-// Judgement bands by arrow Top, and the picture each shows; the order of
-// Picture::greati.. goodi.. badi.. missi.
-struct Band {
-    int from, to;
-};
-constexpr Band kBands[] = {{0, 20}, {21, 50}, {51, 80}, {81, 110}};
-constexpr Qt::Key kLaneKeys[] = {Qt::Key_Left, Qt::Key_Up, Qt::Key_Down, Qt::Key_Right};
-
 class Harness : public QObject {
 public:
     Harness(TForm1& form, bool dense) : form_(form), dense_(dense)
@@ -299,15 +292,16 @@ private:
     void playAlong(const zorv::Field& field)
     {
         const std::int64_t now = nowNs();
-        for (int lane = 0; lane < 4; ++lane) {
+        for (int lane = 0; lane < zorv::kLaneCount; ++lane) {
             if (now - lastPressNs_[lane] < 150'000'000)
                 continue;
-            for (int slot = lane * 4; slot < lane * 4 + 4; ++slot) {
+            const int firstSlot = lane * zorv::kSlotsPerLane;
+            for (int slot = firstSlot; slot < firstSlot + zorv::kSlotsPerLane; ++slot) {
                 const auto& arrow = field[zorv::slotPicture(slot)];
                 if (!arrow.visible || !wanted(field, arrow.top))
                     continue;
                 lastPressNs_[lane] = now;
-                const Qt::Key key = kLaneKeys[lane];
+                const Qt::Key key = qtKeyOf(zorv::laneOfSlot(slot));
                 QTimer::singleShot(std::uniform_int_distribution<int>(2, 40)(random_), Qt::PreciseTimer, this,
                                    [this, key] {
                                        sendKey(QEvent::KeyPress, key);
@@ -323,14 +317,11 @@ private:
 
     bool wanted(const zorv::Field& field, int top) const
     {
-        for (int band = 0; band < 4; ++band) {
-            const bool inBand = top >= kBands[band].from && top <= kBands[band].to;
-            if (!inBand)
-                continue;
-            // Dense play first fills in the judgements not yet shown.
-            return band == 0 || (dense_ && !field[static_cast<Picture>(kJudgementFirst + band)].visible);
-        }
-        return false;
+        const zorv::JudgementWindow* window = zorv::windowAt(top);
+        if (window == nullptr)
+            return false;
+        // Dense play first fills in the judgements not yet shown.
+        return window->judgement == zorv::Judgement::great || (dense_ && !field[window->picture].visible);
     }
 
     void sendKey(QEvent::Type type, Qt::Key key)

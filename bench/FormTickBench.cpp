@@ -25,7 +25,8 @@
 #include "app/Shell.h"
 #include "audio/FakeMediaPlayer.h"
 #include "bench/DenseChart.h"
-#include "play/Field.h"
+#include "judge/Judge.h"
+#include "state/Field.h"
 
 namespace {
 
@@ -36,8 +37,6 @@ public:
     void showMessage(QWidget*, const QString& text) override { qFatal("the game said: %s", qPrintable(text)); }
     void exitProcess(int) override { qFatal("the game tried to end the process"); }
 };
-
-constexpr Qt::Key kLaneKeys[] = {Qt::Key_Left, Qt::Key_Up, Qt::Key_Down, Qt::Key_Right};
 
 // The dense chart playing, with all four judgement pictures up.
 class Busy {
@@ -62,15 +61,13 @@ public:
         // judgement not shown yet; never release, so they stay up.
         while (judgementsShown() < 4 && player_.positionMs < 30'000) {
             tick();
-            for (int band = 0; band < 4; ++band) {
-                const Picture picture = static_cast<Picture>(static_cast<int>(Picture::greati) + band);
-                if (field()[picture].visible)
+            for (const zorv::JudgementWindow& window : zorv::kWindows) {
+                if (field()[window.picture].visible)
                     continue;
-                static constexpr int from[] = {0, 21, 51, 81}, to[] = {20, 50, 80, 110};
                 for (int slot = 0; slot < zorv::kSlotCount; ++slot) {
                     const auto& arrow = field()[zorv::slotPicture(slot)];
-                    if (arrow.visible && arrow.top >= from[band] && arrow.top <= to[band]) {
-                        key(QEvent::KeyPress, kLaneKeys[slot / 4]);
+                    if (arrow.visible && arrow.top >= window.topFrom && arrow.top <= window.topTo) {
+                        key(QEvent::KeyPress, qtKeyOf(zorv::laneOfSlot(slot)));
                         break;
                     }
                 }

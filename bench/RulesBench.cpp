@@ -21,9 +21,7 @@ Game gameWithFullLanes()
         text += std::to_string(1 + i / 4) + " 0\n";
     text += "0 0\n";
     Game game;
-    std::FILE* file = fmemopen(text.data(), text.size(), "r");
-    readChart(game.chart, file);
-    std::fclose(file);
+    readChart(game.chart, text);
     for (int i = 0; i < 16; ++i)
         tick(game, 0);
     for (std::int32_t& at : game.expireAt)

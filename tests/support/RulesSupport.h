@@ -2,31 +2,19 @@
 // Games built from charts written inline, and a display that records every
 // change the rules make, in order.
 
-#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "chart/Chart.h"
-#include "play/Game.h"
+#include "state/Game.h"
 
 namespace zorv::test {
-
-// Reads `text` into `chart` as if it were a chart file.
-inline void readChartText(ChartTable& chart, std::string_view text)
-{
-    std::string copy(text);
-    std::FILE* file = fmemopen(copy.data(), copy.size(), "r");
-    if (copy.empty())
-        file = std::tmpfile();  // fmemopen refuses an empty buffer
-    readChart(chart, file);
-    std::fclose(file);
-}
 
 inline Game gameWithChart(std::string_view text)
 {
     Game game;
-    readChartText(game.chart, text);
+    readChart(game.chart, text);
     return game;
 }
 

@@ -9,44 +9,19 @@
 #include <set>
 #include <utility>
 
+#include "charting/Charting.h"
+#include "core/Lanes.h"
 #include "judge/Judge.h"
 #include "play/Play.h"
 
 namespace zorv::chartcheck {
 namespace {
 
-constexpr std::int32_t kTickMs = 50;
-
-// A slot is pressed on its 57th move: 587 - 570 = 17, or 14 for a lane-1 slot
-// still at its never-used 584. Both sit early in the great window, so a press
-// there is as good as a player can do and shows what a following arrow adds.
-constexpr std::int32_t kPressRise = 57 * kStepPerTick;
-
-// The judging windows by Top, only to name where an arrow stands; the score
-// itself always comes from the real keyDown.
-struct Band {
-    std::int32_t from;
-    std::int32_t to;
-    const char* name;
-};
-constexpr Band kBands[] = {{0, 20, "great"}, {21, 50, "good"}, {51, 80, "bad"}, {81, 110, "miss"}};
-
-const Band* bandAt(std::int32_t top)
-{
-    for (const Band& band : kBands) {
-        if (top >= band.from && top <= band.to)
-            return &band;
-    }
-    return nullptr;
-}
-
-// Lane 1..4 to its key; lanes 3 and 4 are down and right, keys 40 and 39.
-constexpr std::uint16_t kLaneKey[] = {0, kKeyLeft, kKeyUp, kKeyDown, kKeyRight};
-
-constexpr int laneOfSlot(int slot) { return slot / 4 + 1; }
-constexpr bool isLane(std::int32_t value) { return value >= 1 && value <= 4; }
-
-bool isChartSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
+// A slot is pressed on the tick it first stands in the great window: Top 17,
+// or 14 for a lane-1 slot still at its never-used 584. Both sit early in the
+// window, so a press there is as good as a player can do and shows what a
+// following arrow adds.
+constexpr std::int32_t kPressRise = charting::kFirstGreatTick * kStepPerTick;
 
 bool isDigits(const char* text)
 {
@@ -174,8 +149,8 @@ Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
                 holder[note.slot] = record;
                 pressTop[note.slot] = topBefore[note.slot] - kPressRise;
             } else {
-                const int first = (laneOf(chart, record) - 1) * 4;
-                for (int slot = first; slot < first + 4; ++slot) {
+                const int first = firstSlotOf(static_cast<Lane>(laneOf(chart, record)));
+                for (int slot = first; slot < first + kSlotsPerLane; ++slot) {
                     if (holder[slot] != 0)
                         note.laneHolders.push_back(holder[slot]);
                 }
@@ -194,12 +169,12 @@ Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
         // judges each window once. Since every shown arrow rises 10 px a tick,
         // this comes down to notes of a lane spawning 10 ticks or less apart.
         for (int a = 0; a < kSlotCount; ++a) {
-            const Band* bandA = bandAt(topOf(a));
-            if (holder[a] == 0 || bandA != &kBands[0])
+            const JudgementWindow* bandA = windowAt(topOf(a));
+            if (holder[a] == 0 || bandA == nullptr || bandA->judgement != Judgement::great)
                 continue;
-            const int first = (laneOfSlot(a) - 1) * 4;
-            for (int b = first; b < first + 4; ++b) {
-                const Band* bandB = bandAt(topOf(b));
+            const int first = firstSlotOf(laneOfSlot(a));
+            for (int b = first; b < first + kSlotsPerLane; ++b) {
+                const JudgementWindow* bandB = windowAt(topOf(b));
                 if (b == a || holder[b] == 0 || bandB == nullptr || bandB == bandA)
                     continue;
                 if (clashSeen.insert({holder[a], holder[b]}).second)
@@ -212,8 +187,8 @@ Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
             if (pressed == 0 || run.notes[pressed].pressed || topOf(slot) != pressTop[slot])
                 continue;
             const ScoreBoard before = game->board;
-            keyDown(*game, kLaneKey[laneOfSlot(slot)]);
-            keyUp(*game, kLaneKey[laneOfSlot(slot)]);
+            keyDown(*game, keyOfLane(laneOfSlot(slot)));
+            keyUp(*game, keyOfLane(laneOfSlot(slot)));
             run.notes[pressed].pressed = true;
             const ScoreBoard& after = game->board;
             const int judged = (after.greatCount != before.greatCount) + (after.goodCount != before.goodCount) +
@@ -283,9 +258,9 @@ void checkTokens(Checker& c)
     if (report.pairsIgnored > 0) {
         c.problem(Kind::pairsIgnored, -1,
                   "the file has " + std::to_string(report.pairsRead + report.pairsIgnored) +
-                      " token pairs but the game reads only the first 300 (600 tokens); the " +
-                      std::to_string(report.pairsIgnored) + " from line " + std::to_string(c.tokens_.ignoredFromLine) +
-                      " on are ignored");
+                      " token pairs but the game reads only the first " + std::to_string(kChartRecords) + " (" +
+                      std::to_string(kChartTokens) + " tokens); the " + std::to_string(report.pairsIgnored) +
+                      " from line " + std::to_string(c.tokens_.ignoredFromLine) + " on are ignored");
     }
     for (std::size_t i = 0; i < c.tokens_.read.size(); ++i) {
         const TokenInfo& token = c.tokens_.read[i];
@@ -297,7 +272,7 @@ void checkTokens(Checker& c)
                         : (i % 2 ? "the time token" : "the lane token") + (" of record " + std::to_string(record));
         c.problem(Kind::overlongToken, record,
                   "line " + std::to_string(token.line) + ": " + what + " is " + std::to_string(token.length) +
-                      " characters long; the game keeps only the first 99");
+                      " characters long; the game keeps only the first " + std::to_string(ChartLine::kFieldChars));
     }
 }
 
@@ -435,13 +410,15 @@ void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
         } else if (note.slot < 0) {
             c.problem(Kind::droppedNote, record,
                       c.where(record) + ": dropped at t=" + std::to_string(*note.dispatchedAt) + ": lane " +
-                          std::to_string(laneOf(chart, record)) + " already has 4 arrows in flight (records " +
-                          recordList(note.laneHolders) + "), so this note never appears");
+                          std::to_string(laneOf(chart, record)) + " already has " + std::to_string(kSlotsPerLane) +
+                          " arrows in flight (records " + recordList(note.laneHolders) +
+                          "), so this note never appears");
         } else if (!note.pressed) {
             c.problem(Kind::retiredEarly, record,
                       c.where(record) + ": its arrow spawns at t=" + std::to_string(*note.dispatchedAt) +
                           " and is retired at t=" + std::to_string(note.retiredAt.value_or(*note.dispatchedAt)) +
-                          " (its time + 4000 ms) before it reaches the targets; it can never be hit");
+                          " (its time + " + ms(kArrowLifetime) +
+                          ") before it reaches the targets; it can never be hit");
         } else if (!early && *note.dispatchedAt > dueTick(time, lastPosition)) {
             c.warning(Kind::lateSpawn, record,
                       c.where(record) + ": spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
@@ -468,21 +445,13 @@ void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
 ChartTokens scanTokens(std::string_view text)
 {
     ChartTokens tokens;
-    int line = 1;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        if (isChartSpace(text[i])) {
-            line += text[i] == '\n';
-            ++i;
-            continue;
-        }
-        const std::size_t start = i;
-        while (i < text.size() && !isChartSpace(text[i]))
-            ++i;
-        if (tokens.count < kTokensRead)
-            tokens.read.push_back({i - start, line});
-        else if (tokens.count == kTokensRead)
-            tokens.ignoredFromLine = line;
+    std::size_t at = 0;
+    ChartTokenizer tokenizer([&]() -> int { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; });
+    for (std::size_t length = 0; tokenizer.next([&](char) { ++length; }); length = 0) {
+        if (tokens.count < static_cast<std::size_t>(kChartTokens))
+            tokens.read.push_back({length, tokenizer.tokenLine()});
+        else if (tokens.count == static_cast<std::size_t>(kChartTokens))
+            tokens.ignoredFromLine = tokenizer.tokenLine();
         ++tokens.count;
     }
     return tokens;

@@ -15,9 +15,6 @@
 
 namespace zorv::chartcheck {
 
-// The game reads 300 pairs; tokens past these are never looked at.
-inline constexpr std::size_t kTokensRead = 2 * kChartRecords;
-
 // What the table cannot tell: how long each token really was, which line it
 // started on, and how many tokens the file holds beyond those read.
 struct TokenInfo {
@@ -27,7 +24,7 @@ struct TokenInfo {
 
 struct ChartTokens {
     std::size_t count = 0;        // every token in the file
-    std::vector<TokenInfo> read;  // the first kTokensRead of them
+    std::vector<TokenInfo> read;  // the first kChartTokens of them
     int ignoredFromLine = 0;      // line of the first token past those, if any
 };
 

@@ -23,13 +23,9 @@ std::optional<ChartFile> readChartFile(const std::filesystem::path& path, std::s
         error = std::strerror(errno);
         return std::nullopt;
     }
-    std::optional<ChartFile> result(std::in_place);
-    readChart(result->chart, file);
-
-    // The reader keeps neither the full length of a cut token nor anything past
-    // the 600th, so the tokens are counted again from the bytes.
+    // Read once, whole: the table keeps neither the full length of a cut
+    // token nor anything past the 600th, which the report needs too.
     std::string text;
-    std::rewind(file);
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
         text.append(buffer, n);
@@ -39,6 +35,8 @@ std::optional<ChartFile> readChartFile(const std::filesystem::path& path, std::s
         error = "read error";
         return std::nullopt;
     }
+    std::optional<ChartFile> result(std::in_place);
+    readChart(result->chart, text);
     result->tokens = scanTokens(text);
     return result;
 }

@@ -1,6 +1,6 @@
 #include <cstdio>
 
-#include "judge/ScoreBoard.h"
+#include "state/ScoreBoard.h"
 #include "tools/chartcheck/Analysis.h"
 
 namespace zorv::chartcheck {
@@ -32,7 +32,8 @@ std::string endText(const ChartReport& report)
     switch (end.reason) {
     case ChartEnd::Reason::laneToken: return record + ": lane token \"" + end.token + "\" is not 1..4";
     case ChartEnd::Reason::endOfFile: return record + ": end of file, no end pair";
-    case ChartEnd::Reason::lastRecord: return "after record 299, the last one the game reads";
+    case ChartEnd::Reason::lastRecord:
+        return "after record " + std::to_string(kChartRecords - 1) + ", the last one the game reads";
     }
     return {};
 }
@@ -74,7 +75,8 @@ std::string formatReport(const ChartReport& report, std::string_view chartName)
     std::string read = plural(report.pairsRead, "token pair", "token pairs") + ", " +
                        plural(static_cast<long long>(report.tokenCount), "token", "tokens");
     if (report.pairsIgnored > 0)
-        read += "; " + std::to_string(report.pairsIgnored) + " more pairs past the 300th are ignored";
+        read += "; " + std::to_string(report.pairsIgnored) + " more pairs past the " + std::to_string(kChartRecords) +
+                "th are ignored";
     field(out, "read", read);
     field(out, "notes", std::to_string(report.notes));
     field(out, "chart ends", endText(report));

@@ -11,19 +11,13 @@
 namespace zorv::songs {
 namespace {
 
-constexpr int kLanes = 4;
+constexpr int kLanes = kLaneCount;
 
-bool laneFree(const std::vector<int>& laneTimes, int time)
-{
-    if (!laneTimes.empty() && time - laneTimes.back() < kMinLaneGapMs)
-        return false;
-    const auto n = laneTimes.size();
-    return n < 4 || time - laneTimes[n - 4] >= kFiveNoteSpanMs;
-}
+bool laneFree(const std::vector<int>& laneTimes, int time) { return charting::fitsLane(laneTimes, time); }
 
 bool plainToken(const std::string& token)
 {
-    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxToken))
+    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxTokenChars))
         return false;
     return std::none_of(token.begin(), token.end(),
                         [](unsigned char c) { return std::isspace(c) != 0 || std::iscntrl(c) != 0; });
@@ -138,9 +132,8 @@ std::vector<std::string> chartProblems(const SongChart& chart)
     std::vector<std::string> problems;
     if (!plainToken(chart.title))
         problems.push_back("title is not a single short token");
-    if (!plainToken(chart.audioFile) || std::isalpha(static_cast<unsigned char>(chart.audioFile[0])) == 0) {
+    if (!charting::isPlainAudioName(chart.audioFile) || !plainToken(chart.audioFile))
         problems.push_back("audio file name must be a short token starting with a letter");
-    }
     if (chart.notes.empty())
         problems.push_back("no notes");
     if (chart.notes.size() > static_cast<std::size_t>(kMaxNotes)) {
@@ -164,12 +157,13 @@ std::vector<std::string> chartProblems(const SongChart& chart)
         if (!times.empty() && n.timeMs - times.back() < kMinLaneGapMs) {
             problems.push_back(at + ": within " + std::to_string(kMinLaneGapMs) + " ms of the last note of its lane");
         }
-        if (times.size() >= 4 && n.timeMs - times[times.size() - 4] < kFiveNoteSpanMs) {
+        if (times.size() >= charting::kNotesInFlightPerLane &&
+            n.timeMs - times[times.size() - charting::kNotesInFlightPerLane] < kFiveNoteSpanMs) {
             problems.push_back(at + ": fifth arrow of its lane while four are in flight");
         }
         times.push_back(n.timeMs);
     }
-    if (!chart.notes.empty() && chart.notes.back().timeMs + kArrowLifeMs > chart.audioMs) {
+    if (!chart.notes.empty() && chart.notes.back().timeMs + kArrowLifetime > chart.audioMs) {
         problems.push_back("the song ends before the last arrow has gone");
     }
     return problems;

@@ -14,7 +14,7 @@ namespace {
 ChartReport check(const std::string& text, const AudioInfo& audio = {})
 {
     ChartTable chart{};
-    test::readChartText(chart, text);
+    readChart(chart, text);
     return analyse(chart, scanTokens(text), audio);
 }
 

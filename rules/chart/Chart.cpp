@@ -7,26 +7,31 @@
 namespace zorv {
 namespace {
 
-// The C locale's white space, as the chart format defines it.
-bool isChartSpace(int c) noexcept { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-
-// Reads the next token into `field`. Returns false at end of file before any
-// token, leaving `field` as it was.
-bool readToken(std::FILE* file, char (&field)[ChartLine::kFieldSize])
+// Reads the next token into `field`, cut to 99 characters. Returns false at
+// the end of the input before any token, leaving `field` as it was.
+template <typename Tokenizer>
+bool readField(Tokenizer& tokens, char (&field)[ChartLine::kFieldSize])
 {
-    int c = std::getc(file);
-    while (c != EOF && isChartSpace(c))
-        c = std::getc(file);
-    if (c == EOF)
-        return false;
-
     int length = 0;
-    for (; c != EOF && !isChartSpace(c); c = std::getc(file)) {
-        if (length < ChartLine::kFieldSize - 1)
-            field[length++] = static_cast<char>(c);
+    const bool found = tokens.next([&](char c) {
+        if (length < ChartLine::kFieldChars)
+            field[length++] = c;
+    });
+    if (found)
+        field[length] = '\0';
+    return found;
+}
+
+// One pair per record, 300 times; once the input runs out the remaining
+// reads find nothing and store nothing.
+template <typename NextByte>
+void readPairs(ChartTable& chart, NextByte next)
+{
+    ChartTokenizer tokens(next);
+    for (ChartLine& line : chart) {
+        if (readField(tokens, line.col1))
+            readField(tokens, line.col2);
     }
-    field[length] = '\0';
-    return true;
 }
 
 }  // namespace
@@ -55,14 +60,10 @@ std::int32_t chartNumber(const char* text) noexcept
     return value > kMax ? static_cast<std::int32_t>(kMax) : static_cast<std::int32_t>(value);
 }
 
-void readChart(ChartTable& chart, std::FILE* file)
+void readChart(ChartTable& chart, std::string_view text)
 {
-    // One pair per record, 300 times; once the file runs out the remaining
-    // reads find nothing and store nothing.
-    for (ChartLine& line : chart) {
-        if (readToken(file, line.col1))
-            readToken(file, line.col2);
-    }
+    std::size_t at = 0;
+    readPairs(chart, [&]() -> int { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; });
 }
 
 bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path)
@@ -78,7 +79,7 @@ bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path)
         std::fclose(file);
         return false;
     }
-    readChart(chart, file);
+    readPairs(chart, [file] { return std::getc(file); });
     std::fclose(file);
     return true;
 }

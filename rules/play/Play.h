@@ -5,14 +5,18 @@
 #include <cstdint>
 #include <string>
 
-#include "play/Game.h"
+#include "core/Lanes.h"
+#include "state/Game.h"
 
 namespace zorv {
 
-enum class Lane : std::uint8_t { left = 1, up = 2, down = 3, right = 4 };
-
-inline constexpr std::int32_t kArrowLifetime = 4000;  // ms from chart time to retirement
-inline constexpr std::int32_t kStepPerTick = 10;      // pixels upwards per moving tick
+// The window calls tick() every kTickMs; late ticks are not made up, so
+// arrows move by the tick count while spawn and retirement follow the audio.
+inline constexpr std::int32_t kTickMs = 50;
+// Pixels an arrow rises on each tick that moves arrows.
+inline constexpr std::int32_t kStepPerTick = 10;
+// From a note's chart time to its arrow's retirement, in ms of play position.
+inline constexpr std::int32_t kArrowLifetime = 4000;
 
 // Spawns the note at chart[nextNote] into the first hidden slot of `lane`
 // (slot order 1..4): shows it and sets its expireAt to the note's time plus

@@ -1,13 +1,11 @@
 #include "play/Play.h"
 
-#include "chart/Saturating.h"
+#include "core/Saturating.h"
 
 #include <cstring>
 
 namespace zorv {
 namespace {
-
-constexpr bool isLane(std::int32_t value) noexcept { return value >= 1 && value <= 4; }
 
 void showMinutesAndSeconds(Field& field, Box minutes, Box seconds, std::int32_t ms)
 {
@@ -22,8 +20,8 @@ void spawn(Game& game, Lane lane)
     // Past the table there is no note to spawn: the chart has ended.
     if (game.nextNote < 1 || game.nextNote >= kChartRecords)
         return;
-    const int firstSlot = (static_cast<int>(lane) - 1) * 4;
-    for (int slot = firstSlot; slot < firstSlot + 4; ++slot) {
+    const int firstSlot = firstSlotOf(lane);
+    for (int slot = firstSlot; slot < firstSlot + kSlotsPerLane; ++slot) {
         const Picture picture = slotPicture(slot);
         if (!game.field[picture].visible) {
             game.field.setVisible(picture, true);
@@ -49,8 +47,8 @@ void tick(Game& game, std::int32_t t)
         }
     }
 
-    // Hold while the note dispatched last is still ahead of the music; while
-    // the cursor is on note 1 this reads the header's audio file name.
+    // Hold while the note dispatched last is still ahead of the music. Intended:
+    // while the cursor is on note 1 this reads the header's audio file name.
     if (game.nextNote >= 1 && game.nextNote <= kChartRecords && chartNumber(game.chart[game.nextNote - 1].col2) > t)
         return;
 

@@ -4,7 +4,7 @@
 
 namespace zorv {
 
-// Never reset during a run: score and counts carry over from song to song.
+// Intended: never reset during a run; score and counts carry over from song to song.
 // Every value saturates at the 32-bit limits instead of wrapping.
 struct ScoreBoard {
     std::int32_t score = 500;     // shown in Edit9

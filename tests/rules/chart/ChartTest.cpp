@@ -12,8 +12,6 @@
 namespace zorv {
 namespace {
 
-using test::readChartText;
-
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kMin = std::numeric_limits<std::int32_t>::min();
 
@@ -103,7 +101,7 @@ TEST(ReadChart, PairsTokensIntoRecords)
     };
     for (const PairingCase& c : cases) {
         ChartTable chart{};
-        readChartText(chart, c.text);
+        readChart(chart, c.text);
         for (const Record& r : c.expected) {
             EXPECT_STREQ(chart[r.index].col1, r.col1) << c.name << ", record " << r.index;
             EXPECT_STREQ(chart[r.index].col2, r.col2) << c.name << ", record " << r.index;
@@ -114,8 +112,8 @@ TEST(ReadChart, PairsTokensIntoRecords)
 TEST(ReadChart, ShorterChartLeavesTheLongerOnesRecordsBehind)
 {
     ChartTable chart{};
-    readChartText(chart, "a long.mp3\n1 100\n2 200\n3 300\n4 400\n");
-    readChartText(chart, "b short.mp3\n4 50\n7");
+    readChart(chart, "a long.mp3\n1 100\n2 200\n3 300\n4 400\n");
+    readChart(chart, "b short.mp3\n4 50\n7");
 
     EXPECT_STREQ(chart[0].col2, "short.mp3");
     EXPECT_STREQ(chart[1].col1, "4");
@@ -131,9 +129,9 @@ TEST(ReadChart, SameChartTwiceGivesTheSameTable)
 {
     const char* text = "x song.mp3\n1 100\n2 200\n";
     ChartTable once{}, twice{};
-    readChartText(once, text);
-    readChartText(twice, text);
-    readChartText(twice, text);
+    readChart(once, text);
+    readChart(twice, text);
+    readChart(twice, text);
     for (int i = 0; i < kChartRecords; ++i) {
         EXPECT_STREQ(once[i].col1, twice[i].col1);
         EXPECT_STREQ(once[i].col2, twice[i].col2);
@@ -143,7 +141,7 @@ TEST(ReadChart, SameChartTwiceGivesTheSameTable)
 TEST(LoadChart, RewindsTheCursorEvenWhenTheFileCannotBeOpened)
 {
     ChartTable chart{};
-    readChartText(chart, "x kept.mp3\n");
+    readChart(chart, "x kept.mp3\n");
     std::int32_t nextNote = 42;
 
     EXPECT_FALSE(loadChart(chart, nextNote, "/nonexistent/Dodoroza.txt"));

@@ -8,28 +8,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "state/Display.h"
+
 namespace zorv {
-
-// Pictures the rules show, hide or move. Slot pictures run left1..right4 in
-// lane pool order so that Picture(kFirstSlot + slot) is slot `slot` (0..15).
-// One row per lane pool.
-// clang-format off
-enum class Picture : std::uint8_t {
-    bleft, bup, bdown, bright,
-    left1, left2, left3, left4,
-    up1, up2, up3, up4,
-    down1, down2, down3, down4,
-    right1, right2, right3, right4,
-    greati, goodi, badi, missi,
-};
-// clang-format on
-inline constexpr int kPictureCount = 24;
-inline constexpr int kFirstSlot = static_cast<int>(Picture::left1);
-inline constexpr int kSlotCount = 16;
-
-// Edit boxes, Edit1..Edit9.
-enum class Box : std::uint8_t { Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9 };
-inline constexpr int kBoxCount = 9;
 
 // Pixels, in the play panel's client coordinates; Top grows downwards.
 inline constexpr std::int32_t kSpawnTop = 587;      // where a retired arrow is parked
@@ -45,7 +26,6 @@ class BoxText {
 public:
     static constexpr std::size_t kCapacity = 15;
     BoxText() = default;
-    explicit BoxText(std::string_view text) noexcept { assign(text); }
     void assign(std::string_view text) noexcept;  // longer text is cut to kCapacity
     std::string_view view() const noexcept { return {chars_.data(), size_}; }
     bool operator==(std::string_view other) const noexcept { return view() == other; }
@@ -53,15 +33,6 @@ public:
 private:
     std::array<char, kCapacity + 1> chars_{};
     std::size_t size_ = 0;
-};
-
-// Receives every change the rules make, in order. Implemented by the window.
-class Display {
-public:
-    virtual ~Display() = default;
-    virtual void pictureShown(Picture picture, bool visible) = 0;
-    virtual void pictureMoved(Picture picture, std::int32_t top) = 0;
-    virtual void textSet(Box box, std::string_view text) = 0;
 };
 
 class Field {
@@ -90,7 +61,5 @@ private:
     std::array<BoxText, kBoxCount> boxes_{};
     Display* display_ = nullptr;
 };
-
-inline constexpr Picture slotPicture(int slot) noexcept { return static_cast<Picture>(kFirstSlot + slot); }
 
 }  // namespace zorv

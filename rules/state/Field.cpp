@@ -1,4 +1,4 @@
-#include "play/Field.h"
+#include "state/Field.h"
 
 #include <algorithm>
 #include <charconv>
@@ -15,9 +15,10 @@ void BoxText::assign(std::string_view text) noexcept
 Field::Field() noexcept
 {
     for (int slot = 0; slot < kSlotCount; ++slot)
-        pictures_[kFirstSlot + slot].top = slot < 4 ? kFirstLaneTop : kSpawnTop;
+        pictures_[kFirstSlot + slot].top = laneOfSlot(slot) == Lane::left ? kFirstLaneTop : kSpawnTop;
     for (Picture target : {Picture::bleft, Picture::bup, Picture::bdown, Picture::bright})
         pictures_[static_cast<std::size_t>(target)].visible = true;
+    // Intended: the four count boxes all start as "Edit5", the score box as "sum".
     for (Box box : {Box::Edit5, Box::Edit6, Box::Edit7, Box::Edit8})
         boxes_[static_cast<std::size_t>(box)].assign("Edit5");
     boxes_[static_cast<std::size_t>(Box::Edit9)].assign("sum");

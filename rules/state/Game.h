@@ -5,8 +5,9 @@
 #include <cstdint>
 
 #include "chart/Chart.h"
-#include "judge/ScoreBoard.h"
-#include "play/Field.h"
+#include "core/Lanes.h"
+#include "state/Field.h"
+#include "state/ScoreBoard.h"
 
 namespace zorv {
 
