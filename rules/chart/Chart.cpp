@@ -2,7 +2,9 @@
 
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace zorv {
 namespace {
@@ -66,19 +68,30 @@ void readChart(ChartTable& chart, std::string_view text)
     readPairs(chart, [&]() -> int { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; });
 }
 
+std::FILE* openChartFile(const char* path) noexcept
+{
+    // Opened without waiting, then checked before a byte is read: a FIFO would
+    // block the open until a writer came, a device such as /dev/zero would
+    // read one endless token, and glibc opens a directory for reading, which
+    // would pass for an empty chart and silently keep the previous song's notes.
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat status {};
+    std::FILE* file = nullptr;
+    if (fstat(fd, &status) == 0 && S_ISREG(status.st_mode) && fcntl(fd, F_SETFL, 0) == 0)
+        file = fdopen(fd, "r");
+    if (file == nullptr)
+        close(fd);
+    return file;
+}
+
 bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path)
 {
     nextNote = 1;
-    std::FILE* file = std::fopen(path, "r");
+    std::FILE* file = openChartFile(path);
     if (file == nullptr)
         return false;
-    // glibc opens a directory for reading and only the first read fails, which
-    // would pass for an empty chart and silently keep the previous song's notes.
-    struct stat status {};
-    if (fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
-        std::fclose(file);
-        return false;
-    }
     readPairs(chart, [file] { return std::getc(file); });
     std::fclose(file);
     return true;

@@ -84,10 +84,14 @@ private:
 // over 99 characters is cut to 99, and later pairs keep their pairing.
 void readChart(ChartTable& chart, std::string_view text);
 
+// Opens a chart file for reading in text mode. Returns nullptr when it cannot
+// be opened (errno says why) or is anything but a regular file: a directory,
+// a FIFO, a device, a socket, or a link to one. It never waits on such a file.
+std::FILE* openChartFile(const char* path) noexcept;
+
 // A chart load: sets nextNote to 1, then reads the file at `path` as
 // readChart does, streaming (only the first 600 tokens are ever read).
-// Returns false, with the table untouched, when the file cannot be opened or
-// is a directory.
+// Returns false, with the table untouched, when openChartFile refuses it.
 bool loadChart(ChartTable& chart, std::int32_t& nextNote, const char* path);
 
 }  // namespace zorv

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 #include "FormOnDisk.h"
 #include "app/PictureBox.h"
 #include "audio/FakeMediaPlayer.h"
@@ -201,12 +203,21 @@ TEST_F(BadChart, UnopenableChartSaysSoAndEndsTheProcess)
         {"missing", [](const QDir&) {}},
         {"dangling link", [](const QDir& d) { QFile::link(d.filePath("gone.txt"), d.filePath("Virizivez.txt")); }},
         {"directory", [](const QDir& d) { d.mkdir("Virizivez.txt"); }},
+        {"FIFO", [](const QDir& d) { mkfifo(d.filePath("Virizivez.txt").toLocal8Bit().constData(), 0600); }},
+        {"link to a FIFO",
+         [](const QDir& d) {
+             mkfifo(d.filePath("pipe").toLocal8Bit().constData(), 0600);
+             QFile::link(d.filePath("pipe"), d.filePath("Virizivez.txt"));
+         }},
+        {"link to /dev/zero", [](const QDir& d) { QFile::link("/dev/zero", d.filePath("Virizivez.txt")); }},
+        {"character device", [](const QDir& d) { QFile::link("/dev/null", d.filePath("Virizivez.txt")); }},
     };
     writeFile("Dodoroza.txt", "d kept.mp3\n1 0\n0 0\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QDir here(dir.path());
         here.remove("Virizivez.txt");
+        here.remove("pipe");
         here.rmdir("Virizivez.txt");
         c.make(here);
         shell = FakeShell();

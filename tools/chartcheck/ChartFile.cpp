@@ -18,9 +18,10 @@ std::optional<ChartFile> readChartFile(const std::filesystem::path& path, std::s
         error = "it is a directory";
         return std::nullopt;
     }
-    std::FILE* file = std::fopen(path.c_str(), "r");
+    errno = 0;
+    std::FILE* file = openChartFile(path.c_str());
     if (file == nullptr) {
-        error = std::strerror(errno);
+        error = errno != 0 ? std::strerror(errno) : "not a regular file";
         return std::nullopt;
     }
     // Read once, whole: the table keeps neither the full length of a cut

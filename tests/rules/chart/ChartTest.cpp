@@ -6,7 +6,13 @@
 #include <limits>
 #include <string>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "chart/Chart.h"
+#include "support/TempDir.h"
 #include "support/RulesSupport.h"
 
 namespace zorv {
@@ -147,6 +153,35 @@ TEST(LoadChart, RewindsTheCursorEvenWhenTheFileCannotBeOpened)
     EXPECT_FALSE(loadChart(chart, nextNote, "/nonexistent/Dodoroza.txt"));
     EXPECT_EQ(nextNote, 1);
     EXPECT_STREQ(chart[0].col2, "kept.mp3");
+}
+
+// Anything but a regular file is refused before a byte is read, without
+// waiting: a FIFO would block the open, /dev/zero read one endless token.
+TEST(LoadChart, RefusesEverythingButARegularFileWithoutWaiting)
+{
+    const test::TempDir dir;
+    const auto at = [&](const char* name) { return (dir.path() / name).string(); };
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", at("socket").c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    std::filesystem::create_directory(at("folder"));
+    std::filesystem::create_symlink("/dev/zero", at("zero"));
+    std::filesystem::create_symlink(at("fifo"), at("link-to-fifo"));
+
+    for (const std::string& path :
+         {at("fifo"), at("socket"), at("folder"), at("zero"), at("link-to-fifo"), std::string("/dev/null")}) {
+        SCOPED_TRACE(path);
+        ChartTable chart{};
+        readChart(chart, "x kept.mp3\n");
+        std::int32_t nextNote = 7;
+        EXPECT_FALSE(loadChart(chart, nextNote, path.c_str()));
+        EXPECT_EQ(nextNote, 1);
+        EXPECT_STREQ(chart[0].col2, "kept.mp3");
+    }
+    close(sock);
 }
 
 TEST(LoadChart, ReadsAFileByPath)

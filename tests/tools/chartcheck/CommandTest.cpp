@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdint>
@@ -124,12 +125,15 @@ TEST(ZorvChart, ExitStatusFollowsWhatTheChartDoes)
 TEST(ZorvChart, UnreadableChartOrWrongUsageExitsWith2)
 {
     const TempDir dir;
+    mkfifo((dir.path() / "fifo.txt").c_str(), 0600);  // must not wait for a writer
     struct {
         std::string arguments;
         const char* says;
     } const cases[] = {
         {quoted((dir.path() / "absent.txt").string()), "cannot read"},
         {quoted(dir.path().string()), "cannot read"},
+        {quoted((dir.path() / "fifo.txt").string()), "not a regular file"},
+        {"/dev/zero", "not a regular file"},
         {"", "usage: zorv-chart <chart file>"},
         {"a.txt b.txt", "usage: zorv-chart <chart file>"},
     };
