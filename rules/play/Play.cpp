@@ -57,6 +57,7 @@ void tick(Game& game, std::int32_t t)
         if (!game.field[picture].visible)
             continue;
         game.field.setTop(picture, saturatingAdd(game.field[picture].top, -kStepPerTick));
+        // Intended: an arrow retired unpressed costs nothing.
         if (t >= game.expireAt[slot]) {
             game.field.setVisible(picture, false);
             game.field.setTop(picture, kSpawnTop);
