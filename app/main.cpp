@@ -31,10 +31,17 @@ void showStartupError(const QString& message)
 
 }  // namespace
 
-int main(int argc, char* argv[])
+// The game takes no command line. Qt reads its own options (-style, -reverse,
+// -qwindowgeometry, -platform, -display, ...) from the arguments it is handed,
+// so it gets a fixed program name and nothing else; its environment variables
+// (QT_QPA_PLATFORM, QT_STYLE_OVERRIDE, ...) still apply.
+int main()
 {
     qInstallMessageHandler(exitQuietlyOnFatal);
-    QApplication app(argc, argv);
+    char programName[] = "zorv";
+    char* qtArgv[] = {programName, nullptr};
+    int qtArgc = 1;  // QApplication keeps a reference: it must outlive app
+    QApplication app(qtArgc, qtArgv);
     try {
         app.setWindowIcon(QIcon(QStringLiteral(":/assets/icon.png")));
         zorv::SdlMediaPlayer player;
