@@ -10,6 +10,7 @@
 namespace {
 
 constexpr const char* kUsage = R"(usage: zorv-chart <chart file>
+       zorv-chart --version
 
 Reads a chart as the game does, plays it through the game's own rules on a
 50 ms grid with a perfect player, and prints what it found. The audio file
@@ -37,6 +38,10 @@ warnings
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("zorv-chart " ZORV_VERSION);
+        return 0;
+    }
     if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
         std::fputs(kUsage, stdout);
         return 0;
