@@ -12,7 +12,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev
   lame sox
   clang libclang-rt-14-dev clang-format
-  desktop-file-utils dpkg-dev file
+  desktop-file-utils dpkg-dev file lintian appstream
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build and checks what a player gets from
-# it: the files and their modes, the dependencies, the desktop entry, and that
-# the launcher starts the game inside its songs folder, also from a prefix
-# that was moved after installing.
+# it: the files and their modes, the dependencies, what lintian says, the
+# desktop entry and AppStream metadata, the versions it states, and that the
+# launcher starts the game inside its songs folder, also from a prefix that
+# was moved after installing.
 #
 # check-package.sh --cmake <cmake> --cpack <cpack> --build <build dir>
 #                  [--config <build type>] [--chart-checker 0|1]
@@ -56,17 +57,21 @@ echo "built $(basename "$deb")"
 # mode, path, and when the file is there: always, or only with the chart checker.
 expected_files() {
     cat <<'EOF'
--rwxr-xr-x ./usr/bin/zorv                                  always
--rwxr-xr-x ./usr/libexec/zorv/zorv                         always
--rwxr-xr-x ./usr/bin/zorv-chart                            chart
--rw-r--r-- ./usr/share/zorv/songs/Dodoroza.txt             always
--rw-r--r-- ./usr/share/zorv/songs/Dodoroza.mp3             always
--rw-r--r-- ./usr/share/zorv/songs/Virizivez.txt            always
--rw-r--r-- ./usr/share/zorv/songs/Virizivez.mp3            always
--rw-r--r-- ./usr/share/applications/zorv.desktop           always
--rw-r--r-- ./usr/share/icons/hicolor/256x256/apps/zorv.png always
--rw-r--r-- ./usr/share/man/man6/zorv.6.gz                  always
--rw-r--r-- ./usr/share/man/man1/zorv-chart.1.gz            chart
+-rwxr-xr-x ./usr/games/zorv                                       always
+-rwxr-xr-x ./usr/libexec/zorv/zorv                              always
+-rwxr-xr-x ./usr/games/zorv-chart                                 chart
+-rw-r--r-- ./usr/share/games/zorv/songs/Dodoroza.txt              always
+-rw-r--r-- ./usr/share/games/zorv/songs/Dodoroza.mp3              always
+-rw-r--r-- ./usr/share/games/zorv/songs/Virizivez.txt             always
+-rw-r--r-- ./usr/share/games/zorv/songs/Virizivez.mp3             always
+-rw-r--r-- ./usr/share/applications/zorv.desktop                  always
+-rw-r--r-- ./usr/share/icons/hicolor/256x256/apps/zorv.png        always
+-rw-r--r-- ./usr/share/metainfo/example.c_seed_5ae453f7.zorv.metainfo.xml always
+-rw-r--r-- ./usr/share/man/man6/zorv.6.gz                         always
+-rw-r--r-- ./usr/share/man/man6/zorv-chart.6.gz                   chart
+-rw-r--r-- ./usr/share/doc/zorv/copyright                         always
+-rw-r--r-- ./usr/share/doc/zorv/changelog.Debian.gz               always
+-rw-r--r-- ./usr/share/lintian/overrides/zorv                     always
 EOF
 }
 
@@ -103,10 +108,49 @@ Depends qt6-qpa-plugins
 Recommends fonts-nanum
 EOF
 
-# --- The desktop entry -----------------------------------------------------
+# --- lintian ---------------------------------------------------------------
+# No error and no warning; the overrides the package ships give their reasons.
+# Lower levels are printed for the log.
+if ! lintian --fail-on error,warning --display-info "$deb" >"$tmp/lintian.log" 2>&1; then
+    fail "lintian: $(grep -v "^running with root privileges" "$tmp/lintian.log")"
+else
+    grep -v '^running with root privileges' "$tmp/lintian.log" || true
+fi
+
 # Unpacked into a folder with a space in its name, to run it moved from /usr.
 root="$tmp/moved prefix"
 dpkg-deb -x "$deb" "$root"
+
+# --- Versions --------------------------------------------------------------
+# The package's version, the Debian changelog's newest entry, the AppStream
+# newest release and zorv-chart --version agree; the last two without the
+# Debian revision.
+version=$(dpkg-deb -f "$deb" Version)
+upstream=${version%-*}
+changelog_version=$(zcat "$root/usr/share/doc/zorv/changelog.Debian.gz" | dpkg-parsechangelog -l - -S Version)
+[ "$changelog_version" = "$version" ] || fail "changelog.Debian.gz is at $changelog_version, the package at $version"
+metainfo=$(echo "$root"/usr/share/metainfo/*.metainfo.xml)
+release=$(grep -o '<release version="[^"]*"' "$metainfo" | head -1 | cut -d'"' -f2)
+[ "$release" = "$upstream" ] || fail "the AppStream metadata's newest release is $release, the package's $upstream"
+if [ "$chart_checker" = 1 ]; then
+    said=$("$root/usr/games/zorv-chart" --version 2>&1) || true
+    [ "$said" = "zorv-chart $upstream" ] || fail "zorv-chart --version says '$said', expected 'zorv-chart $upstream'"
+fi
+
+# --- AppStream metadata ----------------------------------------------------
+# Offline: the screenshot is a web address the validator would otherwise
+# fetch. Infos are printed for the log; a warning or error fails.
+if ! appstreamcli validate --no-net "$metainfo" >"$tmp/appstream.log" 2>&1; then
+    fail "appstreamcli validate: $(cat "$tmp/appstream.log")"
+else
+    cat "$tmp/appstream.log"
+fi
+cid=$(grep -o '<id>[^<]*</id>' "$metainfo" | sed 's/<[^>]*>//g')
+[ "$(basename "$metainfo")" = "$cid.metainfo.xml" ] || fail "$(basename "$metainfo") does not match its id $cid"
+desktop_id=$(grep -o '<launchable type="desktop-id">[^<]*' "$metainfo" | sed 's/.*>//')
+[ -f "$root/usr/share/applications/$desktop_id" ] || fail "the AppStream launchable $desktop_id is not in the package"
+
+# --- The desktop entry -----------------------------------------------------
 entry="$root/usr/share/applications/zorv.desktop"
 
 # Warnings and hints count too: menus differ in what they forgive.
@@ -128,15 +172,16 @@ while read -r key expected; do
     actual=$(desktop_value "$entry" "$key")
     [ "$actual" = "$expected" ] || fail "desktop entry: $key=$actual, expected $key=$expected"
 done <<'EOF'
-Path /usr/share/zorv/songs
-Exec /usr/bin/zorv
+Path /usr/share/games/zorv/songs
+Exec /usr/games/zorv
 EOF
 icon=$(desktop_value "$entry" Icon)
 [ -f "$root/usr/share/icons/hicolor/256x256/apps/$icon.png" ] || fail "no icon in the package for Icon=$icon"
 
 # --- The charts ------------------------------------------------------------
-# Each chart's first token pair names its MP3, relative to the chart's folder.
-songs="$root/usr/share/zorv/songs"
+# Each chart's first token pair names its MP3, which the game opens relative to
+# its working directory: the songs folder the launcher starts it in.
+songs="$root/usr/share/games/zorv/songs"
 for chart in "$songs"/*.txt; do
     [ -f "$chart" ] || continue
     audio=$(tr -s ' \t\r\n\v\f' '\n' <"$chart" | sed '/^$/d' | sed -n 2p)
@@ -157,14 +202,14 @@ while read -r key expected; do
     actual=$(desktop_value "$other_entry" "$key")
     [ "$actual" = "$expected" ] || fail "desktop entry (other prefix): $key=$actual, expected $key=$expected"
 done <<EOF
-Path $prefix/share/zorv/songs
-Exec "$prefix/bin/zorv"
+Path $prefix/share/games/zorv/songs
+Exec "$prefix/games/zorv"
 EOF
 
 # A launcher copied away from its prefix has nothing relative to go by and
 # falls back to the paths it was installed with.
 mkdir -p "$tmp/elsewhere" "$tmp/own songs" "$tmp/cwd"
-cp "$prefix/bin/zorv" "$tmp/elsewhere/zorv"
+cp "$prefix/games/zorv" "$tmp/elsewhere/zorv"
 cp -R "$songs/." "$tmp/own songs/"
 
 # Starts a launcher from an unrelated folder and checks which program runs
@@ -196,9 +241,9 @@ check_launch() { # name launcher songs-override expected-exe expected-cwd
 while IFS='|' read -r name launcher override want_exe want_cwd; do
     check_launch "$name" "$launcher" "$override" "$want_exe" "$want_cwd"
 done <<EOF
-moved package|$root/usr/bin/zorv||$root/usr/libexec/zorv/zorv|$songs
-launcher on its own|$tmp/elsewhere/zorv||$prefix/libexec/zorv/zorv|$prefix/share/zorv/songs
-own songs folder|$root/usr/bin/zorv|$tmp/own songs|$root/usr/libexec/zorv/zorv|$tmp/own songs
+moved package|$root/usr/games/zorv||$root/usr/libexec/zorv/zorv|$songs
+launcher on its own|$tmp/elsewhere/zorv||$prefix/libexec/zorv/zorv|$prefix/share/games/zorv/songs
+own songs folder|$root/usr/games/zorv|$tmp/own songs|$root/usr/libexec/zorv/zorv|$tmp/own songs
 EOF
 
 if [ "$failures" -ne 0 ]; then
