@@ -43,6 +43,10 @@ for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 DISPLAY=":$(head -1 "$tmp/display")"
 export DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy
 unset WAYLAND_DISPLAY QT_STYLE_OVERRIDE
+# In the sanitizer build: libxkbcommon-x11 strndup()s X atom names that have
+# no NUL, which is sound, and strict_string_checks reads on past them to one
+# and reports an overflow that is not there (as the soak, run without it).
+[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 
 echo '* { background: red; }' >"$tmp/red.qss"
 
