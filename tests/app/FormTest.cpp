@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,86 +10,48 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <memory>
 
 #include "app/Form.h"
 #include "app/PictureBox.h"
 #include "app/Shell.h"
-#include "audio/FakeMediaPlayer.h"
-#include "support/FormSupport.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/WindowTest.h"
 
 namespace zorv {
 namespace {
 
 using test::ButtonStates;
-using test::FakeShell;
+using test::FakeMediaPlayer;
 using test::states;
 
-class FormTest : public ::testing::Test {
+// Two charts of one and two notes, on a player that reports a song of
+// 125,400 ms and whatever position the test sets.
+class FormTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        WindowTest::SetUp();
         writeFile("Dodoroza.txt", "d dodoroza.mp3\n1 0\n0 0\n");
         writeFile("Virizivez.txt", "v virizivez.mp3\n4 0\n2 0\n0 0\n");
         player.lengthMs = 125400;
-        form = std::make_unique<TForm1>(player, shell);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-
-    void TearDown() override
-    {
-        form.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    void writeFile(const QString& name, const QByteArray& text)
-    {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    // Sent to the window, as the platform delivers keys.
-    void sendKey(QEvent::Type type, Qt::Key key, bool autoRepeat = false,
-                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
-        QApplication::sendEvent(form->windowHandle(), &event);
-    }
-    void press(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyPress, key, autoRepeat); }
-    void release(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyRelease, key, autoRepeat); }
-
-    void chooseSong(QRadioButton* radio)
-    {
-        QTest::mouseClick(form->Button1, Qt::LeftButton);
-        QTest::mouseClick(radio, Qt::LeftButton);
+        openForm(player);
     }
 
     // Dodoroza holds one left note at 0 ms; 57 ticks raise it to Top 14.
     void playUntilTheLeftArrowIsGreat()
     {
         chooseSong(form->RadioButton1);
-        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        start();
         for (int i = 0; i < 57; ++i) {
             player.positionMs = i * 50;
             form->Timer1Timer();
         }
     }
 
-    QTemporaryDir dir;
-    QString previousDir;
     FakeMediaPlayer player;
-    FakeShell shell;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(FormTest, StartsWithPlaceholdersTargetsShownAndNoArrows)
@@ -237,7 +198,7 @@ TEST_F(FormTest, SongPanelLoadsTheChosenChartOnlyWhenTheChoiceChanges)
 
 TEST_F(FormTest, MissingChartSaysSoAndEndsTheProcess)
 {
-    QFile::remove(dir.filePath("Virizivez.txt"));
+    QFile::remove(filePath("Virizivez.txt"));
     chooseSong(form->RadioButton2);
     EXPECT_EQ(shell.messages, QStringList{"Can't open source.txt"});
     EXPECT_EQ(shell.exits, std::vector<int>{0});
@@ -466,13 +427,3 @@ TEST(VirtualKeys, OnlyTheFourCursorKeysHaveCodes)
 
 }  // namespace
 }  // namespace zorv
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs this binary without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
