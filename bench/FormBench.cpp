@@ -186,7 +186,8 @@ struct CallbackLog {
 };
 
 // What a paint event is spent on, for --breakdown.
-enum Kind { kBackground, kArrows, kTargets, kJudgements, kPositionBar, kEditBoxes, kFrames, kOther, kKinds };
+enum class Paint : std::uint8_t { background, arrows, targets, judgements, positionBar, editBoxes, frames, other };
+constexpr int kKinds = static_cast<int>(Paint::other) + 1;
 constexpr const char* kKindNames[kKinds] = {"background",   "arrows",     "targets",        "judgements",
                                             "position bar", "edit boxes", "form and panel", "other"};
 
@@ -234,7 +235,7 @@ public:
             if (breakdown && inTick_ && watched->isWidgetType()) {
                 // Delivered from here so that its end can be timed too.
                 watched->event(event);
-                paintNs_[kindOf(watched)] += nowNs() - now;
+                paintNs_[static_cast<int>(kindOf(watched))] += nowNs() - now;
                 return true;
             }
         }
@@ -266,25 +267,25 @@ public:
     bool breakdown = false;
 
 private:
-    int kindOf(QObject* widget) const
+    Paint kindOf(QObject* widget) const
     {
         if (widget == form_.bgd)
-            return kBackground;
+            return Paint::background;
         for (QObject* target : {form_.bleft, form_.bup, form_.bdown, form_.bright})
             if (widget == target)
-                return kTargets;
+                return Paint::targets;
         for (QObject* judgement : {form_.greati, form_.goodi, form_.badi, form_.missi})
             if (widget == judgement)
-                return kJudgements;
+                return Paint::judgements;
         if (dynamic_cast<zorv::PictureBox*>(widget))
-            return kArrows;
+            return Paint::arrows;
         if (widget == form_.TrackBar1)
-            return kPositionBar;
+            return Paint::positionBar;
         if (qobject_cast<QLineEdit*>(widget))
-            return kEditBoxes;
+            return Paint::editBoxes;
         if (widget == &form_ || widget == form_.Panel1)
-            return kFrames;
-        return kOther;
+            return Paint::frames;
+        return Paint::other;
     }
 
     // Presses a lane's key when one of its arrows is in a band worth judging,

@@ -85,7 +85,7 @@ void expectFromStart(SdlMediaPlayer& player, std::chrono::steady_clock::time_poi
 
 struct OpenFailureCase {
     const char* name;  // in a temp dir; empty opens the empty name
-    enum { Absent, Folder, File } make;
+    enum { absent, folder, file } make;
     std::string bytes;
     const char* reason;
 };
@@ -96,20 +96,20 @@ TEST(SdlMediaPlayer, OpenFailuresNameFileAndReasonAndLeaveNoFileOpen)
 {
     const TempDir dir;
     const OpenFailureCase cases[] = {
-        {"", OpenFailureCase::Absent, "", "no file name"},
-        {"absent.mp3", OpenFailureCase::Absent, "", "no such file"},
-        {"song.mp3", OpenFailureCase::Folder, "", "it is a directory"},
-        {"notes.mp3", OpenFailureCase::File, "title: not a song\nbpm: 120\n", "not playable audio"},
-        {"empty.mp3", OpenFailureCase::File, "", "not playable audio"},
-        {"junk.mp3", OpenFailureCase::File, std::string(4096, '\x55'), "not playable audio"},
-        {"cut.wav", OpenFailureCase::File, silentWav(500).substr(0, 20), "not playable audio"},
+        {"", OpenFailureCase::absent, "", "no file name"},
+        {"absent.mp3", OpenFailureCase::absent, "", "no such file"},
+        {"song.mp3", OpenFailureCase::folder, "", "it is a directory"},
+        {"notes.mp3", OpenFailureCase::file, "title: not a song\nbpm: 120\n", "not playable audio"},
+        {"empty.mp3", OpenFailureCase::file, "", "not playable audio"},
+        {"junk.mp3", OpenFailureCase::file, std::string(4096, '\x55'), "not playable audio"},
+        {"cut.wav", OpenFailureCase::file, silentWav(500).substr(0, 20), "not playable audio"},
     };
     SdlMediaPlayer player;
     for (const OpenFailureCase& c : cases) {
         const std::string name = *c.name == '\0' ? "" : (dir.path() / c.name).string();
-        if (c.make == OpenFailureCase::File)
+        if (c.make == OpenFailureCase::file)
             dir.file(c.name, c.bytes);
-        if (c.make == OpenFailureCase::Folder)
+        if (c.make == OpenFailureCase::folder)
             fs::create_directory(name);
         SCOPED_TRACE(c.name);
 

@@ -83,8 +83,8 @@ protected:
 
 struct AudioCase {
     const char* name;
-    const char* file;  // as the chart names it
-    enum { Absent, Bytes, Directory, Fifo } make;
+    const char* file;                                // as the chart names it
+    enum { absent, written, directory, fifo } make;  // written: a file of `bytes`
     QByteArray bytes;
     const char* cause;  // nullptr: either plays or is refused as not playable
 };
@@ -92,23 +92,23 @@ struct AudioCase {
 TEST_F(BadAudio, FailedStartNamesFileAndCauseAndTheGameGoesOn)
 {
     const AudioCase cases[] = {
-        {"missing", "missing.mp3", AudioCase::Absent, {}, "no such file"},
-        {"empty", "empty.mp3", AudioCase::Bytes, {}, "not playable audio"},
-        {"text", "notes.mp3", AudioCase::Bytes, "title: not a song\nbpm: 120\n", "not playable audio"},
-        {"directory", "folder.mp3", AudioCase::Directory, {}, "it is a directory"},
+        {"missing", "missing.mp3", AudioCase::absent, {}, "no such file"},
+        {"empty", "empty.mp3", AudioCase::written, {}, "not playable audio"},
+        {"text", "notes.mp3", AudioCase::written, "title: not a song\nbpm: 120\n", "not playable audio"},
+        {"directory", "folder.mp3", AudioCase::directory, {}, "it is a directory"},
         // Reading either would never end: no writer, no end of data.
-        {"FIFO", "pipe.mp3", AudioCase::Fifo, {}, "not a regular file"},
-        {"endless device", "/dev/zero", AudioCase::Absent, {}, "not a regular file"},
-        {"WAV under an .mp3 name", "disguised.mp3", AudioCase::Bytes, QByteArray::fromStdString(silentWav(500)),
+        {"FIFO", "pipe.mp3", AudioCase::fifo, {}, "not a regular file"},
+        {"endless device", "/dev/zero", AudioCase::absent, {}, "not a regular file"},
+        {"WAV under an .mp3 name", "disguised.mp3", AudioCase::written, QByteArray::fromStdString(silentWav(500)),
          nullptr},
     };
     for (const AudioCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.make == AudioCase::Bytes) {
+        if (c.make == AudioCase::written) {
             writeFile(c.file, c.bytes);
-        } else if (c.make == AudioCase::Directory) {
+        } else if (c.make == AudioCase::directory) {
             ASSERT_TRUE(folder().mkpath(c.file));
-        } else if (c.make == AudioCase::Fifo) {
+        } else if (c.make == AudioCase::fifo) {
             ASSERT_EQ(mkfifo(filePath(c.file).toLocal8Bit().constData(), 0600), 0);
         }
         chartNaming(c.file);
