@@ -18,7 +18,9 @@
 #include <exception>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
+#include "app/Layout.h"
 #include "app/PictureBox.h"
 #include "app/Shell.h"
 #include "audio/MediaPlayer.h"
@@ -100,13 +102,6 @@ private:
     QRect drawnHandle_;
 };
 
-template <typename Control>
-Control* place(Control* control, int left, int top, int width, int height)
-{
-    control->setGeometry(left, top, width, height);
-    return control;
-}
-
 }  // namespace
 
 std::uint16_t virtualKeyOf(int qtKey)
@@ -136,8 +131,8 @@ TForm1::TForm1(zorv::MediaPlayer& player, zorv::Shell& shell, QWidget* parent)
     initAssets();
     setWindowTitle(QStringLiteral("Zorv"));
     setFont(sansSerif(11));
-    move(235, 200);
-    resize(713, 672);
+    move(zorv::layout::kWindow.left, zorv::layout::kWindow.top);
+    resize(zorv::layout::kWindow.width, zorv::layout::kWindow.height);
     createControls();
     wireEvents();
     game_.field.setDisplay(this);
@@ -154,94 +149,99 @@ TForm1::~TForm1()
 
 void TForm1::createControls()
 {
-    Panel1 = place(new QFrame(this), 0, 0, 713, 672);
-    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
-    Panel1->setLineWidth(1);
+    for (const zorv::layout::Control& row : zorv::layout::kControls)
+        createControl(row);
+        // Each field to the control of its own name.
+#define ZORV_FIELD(field) std::pair{&field, #field}
+    bindAll(ZORV_FIELD(Panel1), ZORV_FIELD(bgd), ZORV_FIELD(bleft), ZORV_FIELD(bup), ZORV_FIELD(bdown),
+            ZORV_FIELD(bright), ZORV_FIELD(left1), ZORV_FIELD(left2), ZORV_FIELD(left3), ZORV_FIELD(left4),
+            ZORV_FIELD(Button1), ZORV_FIELD(Button2), ZORV_FIELD(Button3), ZORV_FIELD(TrackBar1), ZORV_FIELD(Button4),
+            ZORV_FIELD(Edit1), ZORV_FIELD(Edit2), ZORV_FIELD(Edit3), ZORV_FIELD(Edit4), ZORV_FIELD(up1),
+            ZORV_FIELD(up2), ZORV_FIELD(up3), ZORV_FIELD(up4), ZORV_FIELD(down1), ZORV_FIELD(down2), ZORV_FIELD(down3),
+            ZORV_FIELD(down4), ZORV_FIELD(right1), ZORV_FIELD(right2), ZORV_FIELD(right3), ZORV_FIELD(right4),
+            ZORV_FIELD(Edit5), ZORV_FIELD(Edit6), ZORV_FIELD(Edit7), ZORV_FIELD(Edit8), ZORV_FIELD(Edit9),
+            ZORV_FIELD(Label1), ZORV_FIELD(Label2), ZORV_FIELD(Label3), ZORV_FIELD(Label4), ZORV_FIELD(Label5),
+            ZORV_FIELD(greati), ZORV_FIELD(badi), ZORV_FIELD(goodi), ZORV_FIELD(missi), ZORV_FIELD(Panel2),
+            ZORV_FIELD(RadioButton1), ZORV_FIELD(RadioButton2), ZORV_FIELD(Label6), ZORV_FIELD(Label7));
+#undef ZORV_FIELD
+    setUpControls();
+    showFieldState();
+}
 
-    // Created bottom to top: a later sibling is drawn over an earlier one.
-    bgd = place(new PictureBox(Panel1, bitmap("bgd"), false, true), 1, 1, 711, 670);
-    const QImage targets[] = {bitmap("bleft"), bitmap("bup"), bitmap("bdown"), bitmap("bright")};
-    const QImage arrows[] = {bitmap("left"), bitmap("up"), bitmap("down"), bitmap("right")};
-    const int laneLeft[] = {16, 96, 184, 272};
-    zorv::PictureBox** targetFields[] = {&bleft, &bup, &bdown, &bright};
-    for (int lane = 0; lane < 4; ++lane)
-        *targetFields[lane] = place(new PictureBox(Panel1, targets[lane], true, false), laneLeft[lane], 0, 60, 60);
-    zorv::PictureBox** slotFields[] = {&left1, &left2, &left3, &left4, &up1,    &up2,    &up3,    &up4,
-                                       &down1, &down2, &down3, &down4, &right1, &right2, &right3, &right4};
-    for (int slot = 0; slot < zorv::kSlotCount; ++slot) {
-        const int lane = slot / 4;
-        *slotFields[slot] = place(new PictureBox(Panel1, arrows[lane], true, false), laneLeft[lane],
-                                  game_.field[zorv::slotPicture(slot)].top, 60, 60);
+void TForm1::createControl(const zorv::layout::Control& row)
+{
+    using zorv::layout::Kind;
+    QWidget* parent = this;
+    if (row.parent != nullptr)
+        bind(parent, row.parent);
+    const QString text = QString::fromUtf8(row.text);
+    QWidget* control = nullptr;
+    switch (row.kind) {
+    case Kind::panel: control = new QFrame(parent); break;
+    case Kind::picture: control = new PictureBox(parent, bitmap(row.text), row.transparent, row.stretched); break;
+    case Kind::label: control = new QLabel(text, parent); break;
+    case Kind::button: control = new QPushButton(text, parent); break;
+    case Kind::positionBar: control = new PositionBar(Qt::Horizontal, parent); break;
+    case Kind::editBox: control = new QLineEdit(parent); break;
+    case Kind::radioButton: control = new QRadioButton(text, parent); break;
     }
-
-    // Labels size themselves to their caption, so no font cuts a word short.
-    auto label = [this](const char* caption, int left, int top) {
-        auto* control = new QLabel(QString::fromUtf8(caption), Panel1);
-        control->move(left, top);
+    control->setObjectName(QLatin1String(row.name));
+    // The song panel's captions are Hangul.
+    if (row.parent != nullptr && std::string_view(row.parent) == "Panel2")
+        control->setFont(songPanelFont());
+    if (row.width == 0 && row.height == 0) {
+        control->move(row.left, row.top);
         control->adjustSize();
-        return control;
-    };
-    Label1 = label("sum", 448, 112);
-    Label2 = label("great", 448, 160);
-    Label3 = label("good", 448, 208);
-    Label4 = label("bad", 448, 264);
-    Label5 = label("miss", 448, 320);
+    } else {
+        control->setGeometry(row.left, row.top, row.width, row.height);
+    }
+}
 
-    greati = place(new PictureBox(Panel1, bitmap("great"), true, true), 0, 160, 337, 105);
-    badi = place(new PictureBox(Panel1, bitmap("bad"), true, true), 8, 200, 337, 105);
-    goodi = place(new PictureBox(Panel1, bitmap("good"), true, true), 48, 104, 337, 105);
-    missi = place(new PictureBox(Panel1, bitmap("miss"), true, true), 16, 240, 337, 105);
+// A name the layout table lacks, or a control of another kind, is a broken build.
+template <typename Control>
+void TForm1::bind(Control*& field, const char* name)
+{
+    field = dynamic_cast<Control*>(findChild<QWidget*>(QLatin1String(name)));
+    if (field == nullptr)
+        throw std::logic_error(std::string("The layout has no control ") + name + " of its field's kind");
+}
 
-    auto button = [this](const char* caption, int left, int top) {
-        return place(new QPushButton(QString::fromUtf8(caption), Panel1), left, top, 75, 25);
-    };
-    Button1 = button("&list", 432, 576);
-    Button2 = button("&close", 536, 576);
-    Button3 = button("&start", 432, 616);
-    TrackBar1 = place(new PositionBar(Qt::Horizontal, Panel1), 400, 416, 257, 25);
+template <typename... Controls>
+void TForm1::bindAll(std::pair<Controls**, const char*>... fields)
+{
+    (bind(*fields.first, fields.second), ...);
+}
+
+void TForm1::setUpControls()
+{
+    Panel1->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    Panel1->setLineWidth(zorv::layout::kPanelBorder);
     TrackBar1->setRange(0, 0);
     TrackBar1->setTickPosition(QSlider::TicksBelow);
     TrackBar1->setTickInterval(kTrackBarTickInterval);
-    Button4 = button("s&top", 536, 616);
     Button4->setEnabled(false);
-
-    auto edit = [this](int left, int top, int width) { return place(new QLineEdit(Panel1), left, top, width, 21); };
-    Edit1 = edit(456, 528, 33);
-    Edit2 = edit(512, 528, 33);
-    Edit3 = edit(456, 472, 33);
-    Edit4 = edit(512, 472, 33);
-    Edit5 = edit(448, 336, 121);
-    Edit6 = edit(448, 288, 121);
-    Edit7 = edit(448, 232, 121);
-    Edit8 = edit(448, 176, 121);
-    Edit9 = edit(448, 136, 121);
 
     Timer1 = new QTimer(this);
     Timer1->setTimerType(Qt::PreciseTimer);
     Timer1->setInterval(zorv::kTickMs);
 
-    Panel2 = place(new QFrame(this), 96, 224, 185, 257);
     Panel2->setFrameStyle(QFrame::Panel | QFrame::Raised);
     Panel2->setAutoFillBackground(true);
     QPalette white = Panel2->palette();
     white.setColor(QPalette::Window, Qt::white);
     Panel2->setPalette(white);
     Panel2->hide();
-    auto songControl = [this](auto* control, int left, int top, int width, int height) {
-        control->setFont(songPanelFont());
-        return place(control, left, top, width, height);
-    };
-    RadioButton1 = songControl(new QRadioButton(QStringLiteral("&Dodoroza"), Panel2), 32, 32, 113, 17);
-    Label6 = songControl(new QLabel(QString::fromUtf8("난이도 하"), Panel2), 32, 56, 81, 24);
-    RadioButton2 = songControl(new QRadioButton(QStringLiteral("&Virizivez"), Panel2), 32, 104, 113, 17);
-    Label7 = songControl(new QLabel(QString::fromUtf8("난이도 중"), Panel2), 32, 128, 81, 24);
 
     // Focus order: buttons and bar, the edit boxes, then the song panel.
     QWidget* const tabOrder[] = {Button1, Button2, Button3, TrackBar1, Button4, Edit1, Edit2,        Edit3,
                                  Edit4,   Edit5,   Edit6,   Edit7,     Edit8,   Edit9, RadioButton1, RadioButton2};
     for (std::size_t i = 1; i < std::size(tabOrder); ++i)
         setTabOrder(tabOrder[i - 1], tabOrder[i]);
+}
 
+// The pictures and boxes start as the rules' field does.
+void TForm1::showFieldState()
+{
     pictures_ = {bleft, bup,   bdown, bright, left1,  left2,  left3,  left4,  up1,    up2,   up3,  up4,
                  down1, down2, down3, down4,  right1, right2, right3, right4, greati, goodi, badi, missi};
     boxes_ = {Edit1, Edit2, Edit3, Edit4, Edit5, Edit6, Edit7, Edit8, Edit9};
@@ -316,8 +316,10 @@ void TForm1::resizeEvent(QResizeEvent* event)
     QWidget::resizeEvent(event);
     if (!Panel1)
         return;
+    using zorv::layout::kPanelBorder;
     Panel1->setGeometry(rect());
-    bgd->setGeometry(1, 1, std::max(0, width() - 2), std::max(0, height() - 2));
+    bgd->setGeometry(kPanelBorder, kPanelBorder, std::max(0, width() - 2 * kPanelBorder),
+                     std::max(0, height() - 2 * kPanelBorder));
 }
 
 void TForm1::pictureShown(Picture picture, bool visible)

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "state/Game.h"
 
@@ -20,6 +21,9 @@ namespace zorv {
 class MediaPlayer;
 class PictureBox;
 class Shell;
+namespace layout {
+struct Control;
+}
 }  // namespace zorv
 
 class TForm1 : public QWidget, private zorv::Display {
@@ -79,7 +83,16 @@ private:
     void pictureMoved(zorv::Picture picture, std::int32_t top) override;
     void textSet(zorv::Box box, std::string_view text) override;
 
+    // The controls of the layout table, each field bound to the control of
+    // its name, with their initial state.
     void createControls();
+    void createControl(const zorv::layout::Control& row);
+    template <typename Control>
+    void bind(Control*& field, const char* name);
+    template <typename... Controls>
+    void bindAll(std::pair<Controls**, const char*>... fields);
+    void setUpControls();
+    void showFieldState();
     void wireEvents();
     // Loads a chart from the working directory; if it cannot be opened, says
     // so and ends the process.

@@ -186,7 +186,8 @@ struct CallbackLog {
 };
 
 // What a paint event is spent on, for --breakdown.
-enum Kind { kBackground, kArrows, kTargets, kJudgements, kPositionBar, kEditBoxes, kFrames, kOther, kKinds };
+enum class Paint : std::uint8_t { background, arrows, targets, judgements, positionBar, editBoxes, frames, other };
+constexpr int kKinds = static_cast<int>(Paint::other) + 1;
 constexpr const char* kKindNames[kKinds] = {"background",   "arrows",     "targets",        "judgements",
                                             "position bar", "edit boxes", "form and panel", "other"};
 
@@ -234,7 +235,7 @@ public:
             if (breakdown && inTick_ && watched->isWidgetType()) {
                 // Delivered from here so that its end can be timed too.
                 watched->event(event);
-                paintNs_[kindOf(watched)] += nowNs() - now;
+                paintNs_[static_cast<int>(kindOf(watched))] += nowNs() - now;
                 return true;
             }
         }
@@ -266,25 +267,25 @@ public:
     bool breakdown = false;
 
 private:
-    int kindOf(QObject* widget) const
+    Paint kindOf(QObject* widget) const
     {
         if (widget == form_.bgd)
-            return kBackground;
+            return Paint::background;
         for (QObject* target : {form_.bleft, form_.bup, form_.bdown, form_.bright})
             if (widget == target)
-                return kTargets;
+                return Paint::targets;
         for (QObject* judgement : {form_.greati, form_.goodi, form_.badi, form_.missi})
             if (widget == judgement)
-                return kJudgements;
+                return Paint::judgements;
         if (dynamic_cast<zorv::PictureBox*>(widget))
-            return kArrows;
+            return Paint::arrows;
         if (widget == form_.TrackBar1)
-            return kPositionBar;
+            return Paint::positionBar;
         if (qobject_cast<QLineEdit*>(widget))
-            return kEditBoxes;
+            return Paint::editBoxes;
         if (widget == &form_ || widget == form_.Panel1)
-            return kFrames;
-        return kOther;
+            return Paint::frames;
+        return Paint::other;
     }
 
     // Presses a lane's key when one of its arrows is in a band worth judging,
@@ -355,13 +356,12 @@ struct PositionError {
     std::size_t backwards;  // reads lower than the one before
 };
 
-PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const CallbackLog& log, int rate,
-                            std::int32_t lengthMs)
+// The log counts from its registration, the player from play() less one
+// buffer: the two differ by a constant, the one most reads agree on.
+std::int64_t logOffset(const std::vector<TimedPlayer::Read>& reads, const CallbackLog& log)
 {
     const std::size_t n = log.count.load(std::memory_order_acquire);
     const CallbackLog::Entry* e = log.entries.get();
-    // The log counts from its registration, the player from play() less one
-    // buffer: the two differ by a constant, the one most reads agree on.
     std::map<std::int64_t, int> votes;
     auto lastCallbackBefore = [&](std::int64_t t) -> std::ptrdiff_t {
         const auto it =
@@ -379,8 +379,21 @@ PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const C
     for (const auto& [d, count] : votes)
         if (count > best)
             best = count, offset = d;
+    return offset;
+}
 
+// Each read compared with the frames consumed at its instant, in ms.
+struct ErrorSeries {
     std::vector<double> errors, steps, times, signedErrors;
+};
+
+ErrorSeries errorSeries(const std::vector<TimedPlayer::Read>& reads, const CallbackLog& log, int rate,
+                        std::int32_t lengthMs)
+{
+    const std::size_t n = log.count.load(std::memory_order_acquire);
+    const CallbackLog::Entry* e = log.entries.get();
+    const std::int64_t offset = logOffset(reads, log);
+    ErrorSeries series;
     for (const auto& r : reads) {
         // Only while the music runs: not before its first buffer is heard,
         // not once the player has called it finished.
@@ -397,36 +410,53 @@ PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const C
         const double consumed =
             static_cast<double>(r.framesBefore) + fraction * static_cast<double>(e[k + 1].frames - e[k].frames);
         const double error = r.positionMs - consumed * 1000.0 / rate;
-        signedErrors.push_back(error);
-        errors.push_back(std::abs(error));
-        times.push_back(ms(r.atNs - reads.front().atNs) / 1000.0);
-        steps.push_back(r.positionMs - static_cast<double>(r.framesBefore) * 1000.0 / rate);
+        series.signedErrors.push_back(error);
+        series.errors.push_back(std::abs(error));
+        series.times.push_back(ms(r.atNs - reads.front().atNs) / 1000.0);
+        series.steps.push_back(r.positionMs - static_cast<double>(r.framesBefore) * 1000.0 / rate);
     }
+    return series;
+}
+
+// The drift: the slope of a least-squares line through the signed errors,
+// and their means over the first and the last 10 s.
+void fitDrift(const ErrorSeries& series, PositionError& result)
+{
+    const std::vector<double>& times = series.times;
+    const std::vector<double>& signedErrors = series.signedErrors;
+    if (times.size() <= 2)
+        return;
+    double st = 0, se = 0, stt = 0, ste = 0;
+    const double count = static_cast<double>(times.size());
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        st += times[i];
+        se += signedErrors[i];
+        stt += times[i] * times[i];
+        ste += times[i] * signedErrors[i];
+    }
+    result.slopeMsPerMin = (count * ste - st * se) / (count * stt - st * st) * 60.0;
+    double first = 0, last = 0;
+    int nf = 0, nl = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        if (times[i] < times.front() + 10)
+            first += signedErrors[i], ++nf;
+        if (times[i] > times.back() - 10)
+            last += signedErrors[i], ++nl;
+    }
+    result.meanFirst = first / std::max(nf, 1);
+    result.meanLast = last / std::max(nl, 1);
+}
+
+PositionError positionError(const std::vector<TimedPlayer::Read>& reads, const CallbackLog& log, int rate,
+                            std::int32_t lengthMs)
+{
+    const ErrorSeries series = errorSeries(reads, log, rate, lengthMs);
     std::size_t backwards = 0;
     for (std::size_t i = 1; i < reads.size(); ++i)
         backwards += reads[i].positionMs < reads[i - 1].positionMs ? 1 : 0;
-    PositionError result{summarize(errors), 0, 0, 0, summarize(steps), errors.size(), reads.size(), backwards};
-    if (times.size() > 2) {
-        double st = 0, se = 0, stt = 0, ste = 0;
-        const double count = static_cast<double>(times.size());
-        for (std::size_t i = 0; i < times.size(); ++i) {
-            st += times[i];
-            se += signedErrors[i];
-            stt += times[i] * times[i];
-            ste += times[i] * signedErrors[i];
-        }
-        result.slopeMsPerMin = (count * ste - st * se) / (count * stt - st * st) * 60.0;
-        double first = 0, last = 0;
-        int nf = 0, nl = 0;
-        for (std::size_t i = 0; i < times.size(); ++i) {
-            if (times[i] < times.front() + 10)
-                first += signedErrors[i], ++nf;
-            if (times[i] > times.back() - 10)
-                last += signedErrors[i], ++nl;
-        }
-        result.meanFirst = first / std::max(nf, 1);
-        result.meanLast = last / std::max(nl, 1);
-    }
+    PositionError result{
+        summarize(series.errors), 0, 0, 0, summarize(series.steps), series.errors.size(), reads.size(), backwards};
+    fitDrift(series, result);
     return result;
 }
 
@@ -460,68 +490,48 @@ bool parse(int argc, char** argv, Options& options)
            options.seconds > 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+// The form loads its charts from the working directory: the songs folder,
+// or for the dense chart a scratch folder holding it beside a link to the MP3.
+bool enterSongFolder(const Options& options, const QString& mp3, QTemporaryDir& scratch)
 {
-    QApplication app(argc, argv);
-    Options options;
-    if (!parse(argc, argv, options)) {
-        std::fprintf(stderr,
-                     "usage: form_bench --songs DIR [--song Dodoroza|Virizivez] [--chart dense|song] [--seconds N] "
-                     "[--breakdown]\n");
-        return 2;
-    }
-    const QString mp3 = QDir(options.songs).absoluteFilePath(options.song + ".mp3");
-    if (!QFile::exists(mp3)) {
-        std::fprintf(stderr, "form_bench: no %s\n", qPrintable(mp3));
-        return 2;
-    }
-
-    // The form loads its charts from the working directory.
-    QTemporaryDir scratch;
-    if (options.dense) {
-        QFile::link(mp3, scratch.filePath(options.song + ".mp3"));
-        QFile chart(scratch.filePath(options.song + ".txt"));
-        if (!chart.open(QIODevice::WriteOnly) || chart.write(denseChart(options.song + ".mp3")) < 0)
-            return 2;
-        chart.close();
-        QDir::setCurrent(scratch.path());
-    } else {
+    if (!options.dense) {
         QDir::setCurrent(options.songs);
+        return true;
     }
+    QFile::link(mp3, scratch.filePath(options.song + ".mp3"));
+    QFile chart(scratch.filePath(options.song + ".txt"));
+    if (!chart.open(QIODevice::WriteOnly) || chart.write(denseChart(options.song + ".mp3")) < 0)
+        return false;
+    chart.close();
+    QDir::setCurrent(scratch.path());
+    return true;
+}
 
-    zorv::SdlMediaPlayer sdl;
-    TimedPlayer player(sdl);
-    BenchShell shell;
-    TForm1 form(player, shell);
-    Form1 = &form;
-    form.show();
-    if (!QTest::qWaitForWindowExposed(&form, 5000)) {
-        std::fprintf(stderr, "form_bench: the window was never shown\n");
-        return 1;
-    }
-    QTest::qWait(200);
-
-    Harness harness(form, options.dense);
-    harness.breakdown = options.breakdown;
-    qApp->installEventFilter(&harness);  // after the form's: sees each event first
-    QObject::connect(form.Timer1, &QTimer::timeout, &harness, [&] { harness.afterTick(); });
-
+// Chooses the song and starts it as the player would; false if the game refused.
+bool startSong(TForm1& form, const Options& options, const BenchShell& shell)
+{
     form.Button1Click();
     (options.song == "Dodoroza" ? form.RadioButton1 : form.RadioButton2)->setChecked(true);
     form.Button3Click();
-    if (shell.failed || !form.Timer1->isActive())
-        return 1;
+    return !shell.failed && form.Timer1->isActive();
+}
 
-    CallbackLog log;
+// Registers `log` on the mixer's output; returns the output's sample rate.
+int watchCallbacks(CallbackLog& log)
+{
     int rate = 0, channels = 0;
     Uint16 format = 0;
     Mix_QuerySpec(&rate, &format, &channels);
     log.frameBytes = SDL_AUDIO_BITSIZE(format) / 8 * channels;
     Mix_RegisterEffect(MIX_CHANNEL_POST, &CallbackLog::effect, nullptr, &log);
+    return rate;
+}
 
-    const std::int32_t lengthMs = player.length();
+// Runs the event loop until the dense chart has played for the seconds
+// asked, or the song has reached its end (or gone 20 s past it); returns
+// the ns it ran.
+std::int64_t playToTheEnd(QApplication& app, const TForm1& form, const Options& options, std::int32_t lengthMs)
+{
     const std::int64_t startNs = nowNs();
     QTimer watch;
     watch.setInterval(100);
@@ -533,74 +543,83 @@ int main(int argc, char** argv)
     });
     watch.start();
     app.exec();
-    const std::int64_t wallNs = nowNs() - startNs;
-    harness.measuring = false;
-    Mix_UnregisterEffect(MIX_CHANNEL_POST, &CallbackLog::effect);
-    form.Button4Click();
+    return nowNs() - startNs;
+}
 
-    // ---- figures
-    std::fprintf(stderr, "form_bench: %s, chart %s, %.1f s of play, platform %s, %d Hz, song %.1f s\n",
-                 qPrintable(options.song), options.dense ? "dense" : "bundled", ms(wallNs) / 1000,
-                 qPrintable(QGuiApplication::platformName()), rate, lengthMs / 1000.0);
+bool isLoaded(const Tick& t) { return t.arrows == zorv::kSlotCount && t.judgements == 4; }
 
-    std::vector<double> loaded, loadedHandler, all, intervals;
+void reportEveryTick(const Harness& harness)
+{
+    std::vector<double> all;
     int paintless = 0;
-    for (std::size_t i = 0; i < harness.ticks.size(); ++i) {
-        const Tick& t = harness.ticks[i];
+    for (const Tick& t : harness.ticks) {
         all.push_back(ms(t.paintedNs - t.startNs));
-        if (t.arrows == zorv::kSlotCount && t.judgements == 4) {
-            loaded.push_back(ms(t.paintedNs - t.startNs));
-            loadedHandler.push_back(ms(t.handledNs - t.startNs));
-        }
         paintless += t.paints == 0 ? 1 : 0;
-        if (i > 0)
-            intervals.push_back(std::abs(ms(t.startNs - harness.ticks[i - 1].startNs) - 50.0));
     }
     const Summary allTicks = summarize(all);
     std::fprintf(
         stderr,
         "  ticks: %zu (%d without a paint); every tick incl. repaint: median %.3f ms, p99 %.3f ms, max %.3f ms\n",
         all.size(), paintless, allTicks.median, allTicks.p99, allTicks.max);
-    if (options.dense) {
-        const Summary tick = summarize(loaded), handler = summarize(loadedHandler);
-        std::vector<double> before, painting;
-        std::array<double, kKinds> kindMs{};
-        for (const Tick& t : harness.ticks)
-            if (t.arrows == zorv::kSlotCount && t.judgements == 4) {
-                before.push_back(ms(t.firstPaintNs - t.handledNs));
-                painting.push_back(ms(t.paintedNs - t.firstPaintNs));
-                for (int k = 0; k < kKinds; ++k)
-                    kindMs[k] += ms(t.paintNs[k]) / static_cast<double>(loaded.size());
-            }
-        const Summary beforeS = summarize(before), paintingS = summarize(painting);
-        std::fprintf(stderr,
-                     "  16 arrows + 4 judgements: %zu ticks; medians (p99): handler %.3f (%.3f) ms, "
-                     "until the first paint event %.3f (%.3f) ms, paint events and flush %.3f (%.3f) ms\n",
-                     tick.n, handler.median, handler.p99, beforeS.median, beforeS.p99, paintingS.median, paintingS.p99);
-        if (options.breakdown) {
-            std::fprintf(stderr, "  paint events, mean per loaded tick:");
-            for (int k = 0; k < kKinds; ++k)
-                std::fprintf(stderr, "%s %s %.3f ms", k ? "," : "", kKindNames[k], kindMs[k]);
-            std::fprintf(stderr, "\n");
-        }
-        report("tick handler + repaint, 16 arrows, 4 judgements",
-               fmt("median %.3f ms, p99 %.3f ms", tick.median, tick.p99) + " (n=" + std::to_string(tick.n) + ")",
-               "p99 < 0.5 ms", tick.n > 0 && tick.p99 < 0.5);
-    }
+}
 
+// The ticks that moved sixteen arrows with four judgements up.
+void reportLoadedTicks(const Harness& harness, bool breakdown)
+{
+    std::vector<double> loaded, loadedHandler, before, painting;
+    for (const Tick& t : harness.ticks)
+        if (isLoaded(t)) {
+            loaded.push_back(ms(t.paintedNs - t.startNs));
+            loadedHandler.push_back(ms(t.handledNs - t.startNs));
+            before.push_back(ms(t.firstPaintNs - t.handledNs));
+            painting.push_back(ms(t.paintedNs - t.firstPaintNs));
+        }
+    std::array<double, kKinds> kindMs{};
+    for (const Tick& t : harness.ticks)
+        if (isLoaded(t))
+            for (int k = 0; k < kKinds; ++k)
+                kindMs[k] += ms(t.paintNs[k]) / static_cast<double>(loaded.size());
+    const Summary tick = summarize(loaded), handler = summarize(loadedHandler);
+    const Summary beforeS = summarize(before), paintingS = summarize(painting);
+    std::fprintf(stderr,
+                 "  16 arrows + 4 judgements: %zu ticks; medians (p99): handler %.3f (%.3f) ms, "
+                 "until the first paint event %.3f (%.3f) ms, paint events and flush %.3f (%.3f) ms\n",
+                 tick.n, handler.median, handler.p99, beforeS.median, beforeS.p99, paintingS.median, paintingS.p99);
+    if (breakdown) {
+        std::fprintf(stderr, "  paint events, mean per loaded tick:");
+        for (int k = 0; k < kKinds; ++k)
+            std::fprintf(stderr, "%s %s %.3f ms", k ? "," : "", kKindNames[k], kindMs[k]);
+        std::fprintf(stderr, "\n");
+    }
+    report("tick handler + repaint, 16 arrows, 4 judgements",
+           fmt("median %.3f ms, p99 %.3f ms", tick.median, tick.p99) + " (n=" + std::to_string(tick.n) + ")",
+           "p99 < 0.5 ms", tick.n > 0 && tick.p99 < 0.5);
+}
+
+void reportPositionCalls(const TimedPlayer& player)
+{
     std::vector<double> positionCalls;
     for (const auto& r : player.reads)
         positionCalls.push_back(ms(r.tookNs));
     const Summary positionCall = summarize(positionCalls);
     std::fprintf(stderr, "  position() calls: median %.3f ms, p99 %.3f ms, max %.3f ms\n", positionCall.median,
                  positionCall.p99, positionCall.max);
+}
 
+void reportTickIntervals(const Harness& harness, bool dense, std::int64_t wallNs)
+{
+    std::vector<double> intervals;
+    for (std::size_t i = 1; i < harness.ticks.size(); ++i)
+        intervals.push_back(std::abs(ms(harness.ticks[i].startNs - harness.ticks[i - 1].startNs) - 50.0));
     const Summary interval = summarize(intervals);
     std::fprintf(stderr, "  tick interval deviation: max %.3f ms over %zu intervals\n", interval.max, interval.n);
-    report(options.dense ? "tick interval |dev. from 50 ms| (dense chart)" : "tick interval |dev. from 50 ms| (song)",
+    report(dense ? "tick interval |dev. from 50 ms| (dense chart)" : "tick interval |dev. from 50 ms| (song)",
            fmt("median %.3f ms, p99 %.3f ms", interval.median, interval.p99) + fmt(" over %.0f s", ms(wallNs) / 1000),
            "p99 <= 2 ms", interval.p99 <= 2.0 && wallNs >= 60'000'000'000);
+}
 
+void reportKeys(const Harness& harness, bool dense)
+{
     std::vector<double> pressHandled, pressPainted, releaseHandled;
     int pressesPainted = 0, presses = 0;
     for (const Key& k : harness.keys) {
@@ -620,24 +639,84 @@ int main(int argc, char** argv)
     if (!releaseHandled.empty())
         std::fprintf(stderr, "  key releases: %zu; delivered to handled: median %.3f ms, p99 %.3f ms\n", release.n,
                      release.median, release.p99);
-    report(options.dense ? "key delivered -> judged, repaint requested (dense chart)"
-                         : "key delivered -> judged, repaint requested (song)",
+    report(dense ? "key delivered -> judged, repaint requested (dense chart)"
+                 : "key delivered -> judged, repaint requested (song)",
            fmt("median %.3f ms, p99 %.3f ms, max %.3f ms", press.median, press.p99, press.max) +
                " (n=" + std::to_string(press.n) + ")",
            "< 1 ms", press.n > 0 && press.p99 < 1.0);
+}
 
-    if (!options.dense) {
-        const PositionError pe = positionError(player.reads, log, rate, lengthMs);
+void reportPosition(const TimedPlayer& player, const CallbackLog& log, int rate, std::int32_t lengthMs)
+{
+    const PositionError pe = positionError(player.reads, log, rate, lengthMs);
+    std::fprintf(stderr,
+                 "  position: %zu of %zu reads compared, %zu ran backwards; signed mean error first 10 s %.3f ms, "
+                 "last 10 s %.3f ms; position - framesConsumed() at the read: median %.3f ms, max %.3f ms\n",
+                 pe.used, pe.reads, pe.backwards, pe.meanFirst, pe.meanLast, pe.step.median, pe.step.max);
+    report(
+        "play position vs frames consumed, whole song",
+        fmt("|error| median %.3f ms, p99 %.3f ms, max %.3f ms", pe.absError.median, pe.absError.p99, pe.absError.max) +
+            fmt("; drift %.3f ms/min", pe.slopeMsPerMin),
+        "< 5 ms, no drift", pe.used > 100 && pe.absError.max < 5.0 && std::abs(pe.meanLast - pe.meanFirst) < 1.0);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    Options options;
+    if (!parse(argc, argv, options)) {
         std::fprintf(stderr,
-                     "  position: %zu of %zu reads compared, %zu ran backwards; signed mean error first 10 s %.3f ms, "
-                     "last 10 s %.3f ms; position - framesConsumed() at the read: median %.3f ms, max %.3f ms\n",
-                     pe.used, pe.reads, pe.backwards, pe.meanFirst, pe.meanLast, pe.step.median, pe.step.max);
-        report("play position vs frames consumed, whole song",
-               fmt("|error| median %.3f ms, p99 %.3f ms, max %.3f ms", pe.absError.median, pe.absError.p99,
-                   pe.absError.max) +
-                   fmt("; drift %.3f ms/min", pe.slopeMsPerMin),
-               "< 5 ms, no drift",
-               pe.used > 100 && pe.absError.max < 5.0 && std::abs(pe.meanLast - pe.meanFirst) < 1.0);
+                     "usage: form_bench --songs DIR [--song Dodoroza|Virizivez] [--chart dense|song] [--seconds N] "
+                     "[--breakdown]\n");
+        return 2;
     }
+    const QString mp3 = QDir(options.songs).absoluteFilePath(options.song + ".mp3");
+    if (!QFile::exists(mp3)) {
+        std::fprintf(stderr, "form_bench: no %s\n", qPrintable(mp3));
+        return 2;
+    }
+    QTemporaryDir scratch;
+    if (!enterSongFolder(options, mp3, scratch))
+        return 2;
+
+    zorv::SdlMediaPlayer sdl;
+    TimedPlayer player(sdl);
+    BenchShell shell;
+    TForm1 form(player, shell);
+    Form1 = &form;
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form, 5000)) {
+        std::fprintf(stderr, "form_bench: the window was never shown\n");
+        return 1;
+    }
+    QTest::qWait(200);
+
+    Harness harness(form, options.dense);
+    harness.breakdown = options.breakdown;
+    qApp->installEventFilter(&harness);  // after the form's: sees each event first
+    QObject::connect(form.Timer1, &QTimer::timeout, &harness, [&] { harness.afterTick(); });
+    if (!startSong(form, options, shell))
+        return 1;
+    CallbackLog log;
+    const int rate = watchCallbacks(log);
+    const std::int32_t lengthMs = player.length();
+    const std::int64_t wallNs = playToTheEnd(app, form, options, lengthMs);
+    harness.measuring = false;
+    Mix_UnregisterEffect(MIX_CHANNEL_POST, &CallbackLog::effect);
+    form.Button4Click();
+
+    std::fprintf(stderr, "form_bench: %s, chart %s, %.1f s of play, platform %s, %d Hz, song %.1f s\n",
+                 qPrintable(options.song), options.dense ? "dense" : "bundled", ms(wallNs) / 1000,
+                 qPrintable(QGuiApplication::platformName()), rate, lengthMs / 1000.0);
+    reportEveryTick(harness);
+    if (options.dense)
+        reportLoadedTicks(harness, options.breakdown);
+    reportPositionCalls(player);
+    reportTickIntervals(harness, options.dense, wallNs);
+    reportKeys(harness, options.dense);
+    if (!options.dense)
+        reportPosition(player, log, rate, lengthMs);
     return shell.failed ? 1 : 0;
 }

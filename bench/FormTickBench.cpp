@@ -23,7 +23,7 @@
 
 #include "app/Form.h"
 #include "app/Shell.h"
-#include "audio/FakeMediaPlayer.h"
+#include "support/FakeMediaPlayer.h"
 #include "bench/DenseChart.h"
 #include "judge/Judge.h"
 #include "state/Field.h"
@@ -116,7 +116,7 @@ public:
 
 private:
     QTemporaryDir dir_;
-    zorv::FakeMediaPlayer player_;
+    zorv::test::FakeMediaPlayer player_;
     QuietShell shell_;
     std::unique_ptr<TForm1> form_;
 };

@@ -57,61 +57,69 @@ int usage()
     return 2;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
-{
+struct Options {
     bool kill = false;
     double timeoutMs = 20'000;
-    int first = 1;
+    int first = 1;  // argv index of the program
+};
+
+bool parse(int argc, char** argv, Options& options)
+{
+    int& first = options.first;
     for (; first < argc; ++first) {
         const std::string arg = argv[first];
         if (arg == "--kill")
-            kill = true;
+            options.kill = true;
         else if (arg == "--timeout" && first + 1 < argc)
-            timeoutMs = std::atof(argv[++first]) * 1000;
+            options.timeoutMs = std::atof(argv[++first]) * 1000;
         else if (arg == "--") {
             ++first;
             break;
         } else
-            return usage();
+            return false;
     }
-    if (first >= argc)
-        return usage();
+    return first < argc;
+}
 
+// The display, listening for new top-level windows; nullptr, said on
+// stderr, without one or without the DAMAGE extension.
+Display* openDisplay(int& damageEvent)
+{
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "launch_probe: cannot open the X display\n");
-        return 1;
+        return nullptr;
     }
-    int damageEvent = 0, damageError = 0;
+    int damageError = 0;
     if (!XDamageQueryExtension(display, &damageEvent, &damageError)) {
         std::fprintf(stderr, "launch_probe: the X server has no DAMAGE extension\n");
-        return 1;
+        return nullptr;
     }
-    const Window root = DefaultRootWindow(display);
-    XSelectInput(display, root, SubstructureNotifyMask);
+    XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, False);
+    return display;
+}
 
-    const double startMs = steadyMs();
-    const pid_t pid = fork();
-    if (pid < 0)
-        return 1;
-    if (pid == 0) {
-        execvp(argv[first], argv + first);
-        std::perror("launch_probe: exec");
-        _exit(127);
-    }
+// Since the start, in ms; -1 for what never happened.
+struct Launch {
+    double mappedMs = -1;
+    double drawnMs = -1;
+};
 
+// Follows the windows `pid` creates until its top-level window has been
+// drawn over half its area, or the time runs out.
+Launch watch(Display* display, int damageEvent, pid_t pid, double startMs, double timeoutMs)
+{
     struct Watched {
         long area = 0;  // damaged pixels reported since the window was mapped
         bool mapped = false;
     };
+    const Window root = DefaultRootWindow(display);
     std::map<Window, Watched> windows;
     Window shown = 0;
     long shownArea = 0;
-    double mappedMs = -1, drawnMs = -1;
-    while (drawnMs < 0) {
+    Launch launch;
+    while (launch.drawnMs < 0) {
         const double left = startMs + timeoutMs - steadyMs();
         if (left <= 0)
             break;
@@ -130,7 +138,7 @@ int main(int argc, char** argv)
         } else if (event.type == MapNotify && shown == 0 && windows.count(event.xmap.window) &&
                    windowPid(display, event.xmap.window) == pid) {
             shown = event.xmap.window;
-            mappedMs = at - startMs;
+            launch.mappedMs = at - startMs;
             XWindowAttributes attributes{};
             XGetWindowAttributes(display, shown, &attributes);
             shownArea = static_cast<long>(attributes.width) * attributes.height;
@@ -140,17 +148,42 @@ int main(int argc, char** argv)
                 continue;
             windows[shown].area += static_cast<long>(damage.area.width) * damage.area.height;
             if (windows[shown].area * 2 >= shownArea)
-                drawnMs = at - startMs;
+                launch.drawnMs = at - startMs;
         }
     }
+    return launch;
+}
 
-    std::printf("pid=%d mapped_ms=%.1f drawn_ms=%.1f\n", static_cast<int>(pid), mappedMs, drawnMs);
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!parse(argc, argv, options))
+        return usage();
+    int damageEvent = 0;
+    Display* display = openDisplay(damageEvent);
+    if (!display)
+        return 1;
+
+    const double startMs = steadyMs();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return 1;
+    if (pid == 0) {
+        execvp(argv[options.first], argv + options.first);
+        std::perror("launch_probe: exec");
+        _exit(127);
+    }
+    const Launch launch = watch(display, damageEvent, pid, startMs, options.timeoutMs);
+
+    std::printf("pid=%d mapped_ms=%.1f drawn_ms=%.1f\n", static_cast<int>(pid), launch.mappedMs, launch.drawnMs);
     std::fflush(stdout);
     XCloseDisplay(display);
-    if (kill) {
+    if (options.kill) {
         ::kill(pid, SIGTERM);
         int status = 0;
         waitpid(pid, &status, 0);
     }
-    return drawnMs < 0 ? 1 : 0;
+    return launch.drawnMs < 0 ? 1 : 0;
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, checks the C++ layout, builds, and runs every test (widget tests offscreen,
-# audio through SDL's dummy driver): the normal build, then the same suite
+# Installs what is missing, checks the C++ layout, builds, and runs every test
+# (the test presets run widget tests offscreen and audio through SDL's dummy
+# driver): the normal build, then the same suite
 # built with AddressSanitizer and UndefinedBehaviorSanitizer, then a short run
 # of each fuzz target, then a minute of play (sanitizer build) under a
 # private X server.
@@ -14,7 +15,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
 
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -11,86 +10,50 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
-#include <memory>
+#include <iterator>
 
 #include "app/Form.h"
+#include "app/Layout.h"
 #include "app/PictureBox.h"
 #include "app/Shell.h"
-#include "audio/FakeMediaPlayer.h"
-#include "support/FormSupport.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/WindowTest.h"
 
 namespace zorv {
 namespace {
 
 using test::ButtonStates;
-using test::FakeShell;
+using test::FakeMediaPlayer;
 using test::states;
 
-class FormTest : public ::testing::Test {
+// Two charts of one and two notes, on a player that reports a song of
+// 125,400 ms and whatever position the test sets.
+class FormTest : public test::WindowTest {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(dir.isValid());
-        previousDir = QDir::currentPath();
-        QDir::setCurrent(dir.path());
+        WindowTest::SetUp();
         writeFile("Dodoroza.txt", "d dodoroza.mp3\n1 0\n0 0\n");
         writeFile("Virizivez.txt", "v virizivez.mp3\n4 0\n2 0\n0 0\n");
         player.lengthMs = 125400;
-        form = std::make_unique<TForm1>(player, shell);
-        form->show();
-        QApplication::setActiveWindow(form.get());
-        ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
-    }
-
-    void TearDown() override
-    {
-        form.reset();
-        QDir::setCurrent(previousDir);
-    }
-
-    void writeFile(const QString& name, const QByteArray& text)
-    {
-        QFile file(dir.filePath(name));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(text);
-    }
-
-    // Sent to the window, as the platform delivers keys.
-    void sendKey(QEvent::Type type, Qt::Key key, bool autoRepeat = false,
-                 Qt::KeyboardModifiers modifiers = Qt::NoModifier)
-    {
-        QKeyEvent event(type, key, modifiers, QString(), autoRepeat);
-        QApplication::sendEvent(form->windowHandle(), &event);
-    }
-    void press(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyPress, key, autoRepeat); }
-    void release(Qt::Key key, bool autoRepeat = false) { sendKey(QEvent::KeyRelease, key, autoRepeat); }
-
-    void chooseSong(QRadioButton* radio)
-    {
-        QTest::mouseClick(form->Button1, Qt::LeftButton);
-        QTest::mouseClick(radio, Qt::LeftButton);
+        openForm(player);
     }
 
     // Dodoroza holds one left note at 0 ms; 57 ticks raise it to Top 14.
     void playUntilTheLeftArrowIsGreat()
     {
         chooseSong(form->RadioButton1);
-        QTest::mouseClick(form->Button3, Qt::LeftButton);
+        start();
         for (int i = 0; i < 57; ++i) {
             player.positionMs = i * 50;
             form->Timer1Timer();
         }
     }
 
-    QTemporaryDir dir;
-    QString previousDir;
     FakeMediaPlayer player;
-    FakeShell shell;
-    std::unique_ptr<TForm1> form;
 };
 
 TEST_F(FormTest, StartsWithPlaceholdersTargetsShownAndNoArrows)
@@ -112,35 +75,29 @@ TEST_F(FormTest, StartsWithPlaceholdersTargetsShownAndNoArrows)
     EXPECT_EQ(form->windowTitle(), "Zorv");
 }
 
+// Every widget of the window comes from the layout table and stands where
+// its row says, on its row's parent; a label sized to its caption shows all
+// of it.
 TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
 {
-    struct Place {
-        QWidget* control;
-        QRect rect;
-    };
-    const Place places[] = {
-        {form->Panel1, {0, 0, 713, 672}},        {form->bgd, {1, 1, 711, 670}},
-        {form->bleft, {16, 0, 60, 60}},          {form->bright, {272, 0, 60, 60}},
-        {form->left1, {16, 584, 60, 60}},        {form->up3, {96, 587, 60, 60}},
-        {form->down4, {184, 587, 60, 60}},       {form->right2, {272, 587, 60, 60}},
-        {form->greati, {0, 160, 337, 105}},      {form->badi, {8, 200, 337, 105}},
-        {form->goodi, {48, 104, 337, 105}},      {form->missi, {16, 240, 337, 105}},
-        {form->Button1, {432, 576, 75, 25}},     {form->Button2, {536, 576, 75, 25}},
-        {form->Button3, {432, 616, 75, 25}},     {form->Button4, {536, 616, 75, 25}},
-        {form->TrackBar1, {400, 416, 257, 25}},  {form->Edit1, {456, 528, 33, 21}},
-        {form->Edit4, {512, 472, 33, 21}},       {form->Edit5, {448, 336, 121, 21}},
-        {form->Edit9, {448, 136, 121, 21}},      {form->Panel2, {96, 224, 185, 257}},
-        {form->RadioButton1, {32, 32, 113, 17}}, {form->Label7, {32, 128, 81, 24}},
-    };
-    for (const Place& p : places)
-        EXPECT_EQ(p.control->geometry(), p.rect) << p.control->metaObject()->className();
-    EXPECT_EQ(form->size(), QSize(713, 672));
-    for (QLabel* label : {form->Label1, form->Label2, form->Label3, form->Label4, form->Label5}) {
-        EXPECT_EQ(label->x(), 448);
-        EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text())) << label->text().toStdString();
+    EXPECT_EQ(form->findChildren<QWidget*>().size(), std::size(layout::kControls));
+    for (const layout::Control& row : layout::kControls) {
+        SCOPED_TRACE(row.name);
+        auto* control = form->findChild<QWidget*>(row.name);
+        ASSERT_NE(control, nullptr);
+        QWidget* parent = row.parent ? form->findChild<QWidget*>(row.parent) : form.get();
+        EXPECT_EQ(control->parentWidget(), parent);
+        EXPECT_EQ(control->pos(), QPoint(row.left, row.top));
+        if (row.width == 0 && row.height == 0) {
+            auto* label = qobject_cast<QLabel*>(control);
+            ASSERT_NE(label, nullptr);
+            EXPECT_EQ(label->size(), label->sizeHint());
+            EXPECT_GE(label->width(), label->fontMetrics().horizontalAdvance(label->text()));
+        } else {
+            EXPECT_EQ(control->size(), QSize(row.width, row.height));
+        }
     }
-    EXPECT_EQ(form->Label1->y(), 112);
-    EXPECT_EQ(form->Label5->y(), 320);
+    EXPECT_EQ(form->size(), QSize(layout::kWindow.width, layout::kWindow.height));
     EXPECT_EQ(form->RadioButton2->font().pixelSize(), 20);
     EXPECT_EQ(form->Label6->font().pixelSize(), 20);
     EXPECT_EQ(form->Edit5->font().pixelSize(), 11);
@@ -237,7 +194,7 @@ TEST_F(FormTest, SongPanelLoadsTheChosenChartOnlyWhenTheChoiceChanges)
 
 TEST_F(FormTest, MissingChartSaysSoAndEndsTheProcess)
 {
-    QFile::remove(dir.filePath("Virizivez.txt"));
+    QFile::remove(filePath("Virizivez.txt"));
     chooseSong(form->RadioButton2);
     EXPECT_EQ(shell.messages, QStringList{"Can't open source.txt"});
     EXPECT_EQ(shell.exits, std::vector<int>{0});
@@ -466,13 +423,3 @@ TEST(VirtualKeys, OnlyTheFourCursorKeysHaveCodes)
 
 }  // namespace
 }  // namespace zorv
-
-int main(int argc, char** argv)
-{
-    // Test discovery runs this binary without the test environment.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

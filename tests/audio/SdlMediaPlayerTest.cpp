@@ -1,4 +1,4 @@
-// Runs against SDL's dummy audio driver (SDL_AUDIODRIVER=dummy, set by CTest),
+// Runs against SDL's dummy audio driver (SDL_AUDIODRIVER=dummy, set by the test presets),
 // which consumes audio in real time without a sound card. The tone comes from
 // data/tone-3s.mp3; data/README has the command that made it.
 
@@ -18,8 +18,9 @@
 #include <string>
 #include <thread>
 
-#include "support/TempDir.h"
 #include "audio/SdlMediaPlayer.h"
+#include "support/TempDir.h"
+#include "support/Wav.h"
 
 namespace zorv {
 namespace {
@@ -30,26 +31,13 @@ using namespace std::chrono_literals;
 const std::string kTone = std::string(ZORV_AUDIO_TEST_DATA) + "/tone-3s.mp3";
 constexpr std::int32_t kToneMs = 3000;
 
+using test::silentWav;
 using test::TempDir;
 
 std::string readFile(const std::string& name)
 {
     std::ifstream in(name, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// 500 ms of 16-bit mono silence at 8 kHz.
-std::string halfSecondWav()
-{
-    auto le = [](std::uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i)
-            s += static_cast<char>((v >> (8 * i)) & 0xff);
-        return s;
-    };
-    const std::uint32_t dataBytes = 8000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
-           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
 }
 
 // Reads position() every 15 ms until `done` says so or the deadline passes.
@@ -97,7 +85,7 @@ void expectFromStart(SdlMediaPlayer& player, std::chrono::steady_clock::time_poi
 
 struct OpenFailureCase {
     const char* name;  // in a temp dir; empty opens the empty name
-    enum { Absent, Folder, File } make;
+    enum { absent, folder, file } make;
     std::string bytes;
     const char* reason;
 };
@@ -108,20 +96,20 @@ TEST(SdlMediaPlayer, OpenFailuresNameFileAndReasonAndLeaveNoFileOpen)
 {
     const TempDir dir;
     const OpenFailureCase cases[] = {
-        {"", OpenFailureCase::Absent, "", "no file name"},
-        {"absent.mp3", OpenFailureCase::Absent, "", "no such file"},
-        {"song.mp3", OpenFailureCase::Folder, "", "it is a directory"},
-        {"notes.mp3", OpenFailureCase::File, "title: not a song\nbpm: 120\n", "not playable audio"},
-        {"empty.mp3", OpenFailureCase::File, "", "not playable audio"},
-        {"junk.mp3", OpenFailureCase::File, std::string(4096, '\x55'), "not playable audio"},
-        {"cut.wav", OpenFailureCase::File, halfSecondWav().substr(0, 20), "not playable audio"},
+        {"", OpenFailureCase::absent, "", "no file name"},
+        {"absent.mp3", OpenFailureCase::absent, "", "no such file"},
+        {"song.mp3", OpenFailureCase::folder, "", "it is a directory"},
+        {"notes.mp3", OpenFailureCase::file, "title: not a song\nbpm: 120\n", "not playable audio"},
+        {"empty.mp3", OpenFailureCase::file, "", "not playable audio"},
+        {"junk.mp3", OpenFailureCase::file, std::string(4096, '\x55'), "not playable audio"},
+        {"cut.wav", OpenFailureCase::file, silentWav(500).substr(0, 20), "not playable audio"},
     };
     SdlMediaPlayer player;
     for (const OpenFailureCase& c : cases) {
         const std::string name = *c.name == '\0' ? "" : (dir.path() / c.name).string();
-        if (c.make == OpenFailureCase::File)
+        if (c.make == OpenFailureCase::file)
             dir.file(c.name, c.bytes);
-        if (c.make == OpenFailureCase::Folder)
+        if (c.make == OpenFailureCase::folder)
             fs::create_directory(name);
         SCOPED_TRACE(c.name);
 
@@ -151,7 +139,7 @@ TEST(SdlMediaPlayer, OpenFailuresNameFileAndReasonAndLeaveNoFileOpen)
 TEST(SdlMediaPlayer, WavUnderMp3NameOpensWithItsLengthOrFailsCleanly)
 {
     const TempDir dir;
-    const std::string name = dir.file("disguised.mp3", halfSecondWav());
+    const std::string name = dir.file("disguised.mp3", silentWav(500));
     SdlMediaPlayer player;
     player.setFileName(name);
     try {

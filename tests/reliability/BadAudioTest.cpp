@@ -12,8 +12,9 @@
 
 #include <sys/stat.h>
 
-#include "FormOnDisk.h"
 #include "audio/SdlMediaPlayer.h"
+#include "support/Wav.h"
+#include "support/WindowTest.h"
 
 namespace zorv::test {
 namespace {
@@ -24,25 +25,11 @@ QByteArray tone()
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// 500 ms of 16-bit mono silence at 8 kHz.
-QByteArray halfSecondWav()
-{
-    auto le = [](std::uint32_t v, int n) {
-        QByteArray s;
-        for (int i = 0; i < n; ++i)
-            s += static_cast<char>((v >> (8 * i)) & 0xff);
-        return s;
-    };
-    const std::uint32_t dataBytes = 8000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
-           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + QByteArray(dataBytes, '\0');
-}
-
-class BadAudio : public FormOnDisk {
+class BadAudio : public WindowTest {
 protected:
     void SetUp() override
     {
-        FormOnDisk::SetUp();
+        WindowTest::SetUp();
         const QByteArray good = tone();
         ASSERT_FALSE(good.isEmpty());
         writeFile("good.mp3", good);
@@ -96,8 +83,8 @@ protected:
 
 struct AudioCase {
     const char* name;
-    const char* file;  // as the chart names it
-    enum { Absent, Bytes, Directory, Fifo } make;
+    const char* file;                                // as the chart names it
+    enum { absent, written, directory, fifo } make;  // written: a file of `bytes`
     QByteArray bytes;
     const char* cause;  // nullptr: either plays or is refused as not playable
 };
@@ -105,23 +92,24 @@ struct AudioCase {
 TEST_F(BadAudio, FailedStartNamesFileAndCauseAndTheGameGoesOn)
 {
     const AudioCase cases[] = {
-        {"missing", "missing.mp3", AudioCase::Absent, {}, "no such file"},
-        {"empty", "empty.mp3", AudioCase::Bytes, {}, "not playable audio"},
-        {"text", "notes.mp3", AudioCase::Bytes, "title: not a song\nbpm: 120\n", "not playable audio"},
-        {"directory", "folder.mp3", AudioCase::Directory, {}, "it is a directory"},
+        {"missing", "missing.mp3", AudioCase::absent, {}, "no such file"},
+        {"empty", "empty.mp3", AudioCase::written, {}, "not playable audio"},
+        {"text", "notes.mp3", AudioCase::written, "title: not a song\nbpm: 120\n", "not playable audio"},
+        {"directory", "folder.mp3", AudioCase::directory, {}, "it is a directory"},
         // Reading either would never end: no writer, no end of data.
-        {"FIFO", "pipe.mp3", AudioCase::Fifo, {}, "not a regular file"},
-        {"endless device", "/dev/zero", AudioCase::Absent, {}, "not a regular file"},
-        {"WAV under an .mp3 name", "disguised.mp3", AudioCase::Bytes, halfSecondWav(), nullptr},
+        {"FIFO", "pipe.mp3", AudioCase::fifo, {}, "not a regular file"},
+        {"endless device", "/dev/zero", AudioCase::absent, {}, "not a regular file"},
+        {"WAV under an .mp3 name", "disguised.mp3", AudioCase::written, QByteArray::fromStdString(silentWav(500)),
+         nullptr},
     };
     for (const AudioCase& c : cases) {
         SCOPED_TRACE(c.name);
-        if (c.make == AudioCase::Bytes) {
+        if (c.make == AudioCase::written) {
             writeFile(c.file, c.bytes);
-        } else if (c.make == AudioCase::Directory) {
-            ASSERT_TRUE(QDir(dir.path()).mkpath(c.file));
-        } else if (c.make == AudioCase::Fifo) {
-            ASSERT_EQ(mkfifo(dir.filePath(c.file).toLocal8Bit().constData(), 0600), 0);
+        } else if (c.make == AudioCase::directory) {
+            ASSERT_TRUE(folder().mkpath(c.file));
+        } else if (c.make == AudioCase::fifo) {
+            ASSERT_EQ(mkfifo(filePath(c.file).toLocal8Bit().constData(), 0600), 0);
         }
         chartNaming(c.file);
 

@@ -13,9 +13,9 @@
 
 #include <sys/stat.h>
 
-#include "FormOnDisk.h"
 #include "app/PictureBox.h"
-#include "audio/FakeMediaPlayer.h"
+#include "support/FakeMediaPlayer.h"
+#include "support/WindowTest.h"
 
 namespace zorv::test {
 namespace {
@@ -67,11 +67,11 @@ std::vector<int> allSlots()
     return all;
 }
 
-class BadChart : public FormOnDisk {
+class BadChart : public WindowTest {
 protected:
     void SetUp() override
     {
-        FormOnDisk::SetUp();
+        WindowTest::SetUp();
         player.lengthMs = kMax;  // the bar then passes every position on
     }
 
@@ -215,12 +215,12 @@ TEST_F(BadChart, UnopenableChartSaysSoAndEndsTheProcess)
     writeFile("Dodoroza.txt", "d kept.mp3\n1 0\n0 0\n");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        QDir here(dir.path());
+        QDir here = folder();
         here.remove("Virizivez.txt");
         here.remove("pipe");
         here.rmdir("Virizivez.txt");
         c.make(here);
-        shell = FakeShell();
+        shell = RecordingShell();
         openForm(player);
         chooseSong(form->RadioButton1);
         start();

@@ -95,116 +95,177 @@ struct Run {
 // Plays the chart in a fresh game on a 50 ms grid from 0, the position
 // stopping at `lastPosition` like the game's does at the audio's end, and
 // presses every arrow once on its 57th move.
-Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
+class Simulation {
+public:
+    Simulation(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
+        : chart_(chart), lastNote_(lastNote), lastPosition_(lastPosition), game_(std::make_unique<Game>())
+    {
+        game_->chart = chart;
+        game_->field.setDisplay(&watch_);
+    }
+
+    Run run();
+
+private:
+    std::int32_t topOf(int slot) const { return game_->field[slotPicture(slot)].top; }
+    bool shown(int slot) const { return game_->field[slotPicture(slot)].visible; }
+    std::int32_t position(std::int64_t k) const
+    {
+        return static_cast<std::int32_t>(std::min<std::int64_t>(k * kTickMs, lastPosition_));
+    }
+    bool anyShown() const;
+    bool anyBeforeTargets() const;  // could still be pressed or crowd another
+    void step(std::int32_t t);
+    void noteDispatched(int record, std::int32_t t, const std::array<std::int32_t, kSlotCount>& topBefore);
+    void noteRetirements(std::int32_t t);
+    void findClashes(std::int32_t t);
+    void pressArrivals();
+
+    const ChartTable& chart_;
+    const int lastNote_;
+    const std::int32_t lastPosition_;
+    std::unique_ptr<Game> game_;  // the chart table is 60 kB
+    SlotWatch watch_;
+    Run run_;
+    std::array<int, kSlotCount> holder_{};  // record whose arrow is in the slot, 0 none
+    std::array<std::int32_t, kSlotCount> pressTop_{};
+    std::set<std::pair<int, int>> clashSeen_;
+};
+
+Run Simulation::run()
 {
-    Run run;
-    auto game = std::make_unique<Game>();  // the chart table is 60 kB
-    game->chart = chart;
-    SlotWatch watch;
-    game->field.setDisplay(&watch);
-
-    std::array<int, kSlotCount> holder{};  // record whose arrow is in the slot, 0 none
-    std::array<std::int32_t, kSlotCount> pressTop{};
-    std::set<std::pair<int, int>> clashSeen;
-    auto topOf = [&](int slot) { return game->field[slotPicture(slot)].top; };
-    auto shown = [&](int slot) { return game->field[slotPicture(slot)].visible; };
-
     for (std::int64_t k = 0;; ++k) {
-        auto position = [&] { return static_cast<std::int32_t>(std::min<std::int64_t>(k * kTickMs, lastPosition)); };
-        std::int32_t t = position();
-
-        const bool cursorDone = game->nextNote > lastNote;
-        const std::int32_t nextTime = cursorDone ? 0 : timeOf(chart, game->nextNote);
-        const bool noMoreNotes = cursorDone || nextTime > lastPosition;
-        bool anyShown = false;
-        bool anyBeforeTargets = false;  // could still be pressed or crowd another
-        for (int slot = 0; slot < kSlotCount; ++slot) {
-            if (shown(slot)) {
-                anyShown = true;
-                anyBeforeTargets = anyBeforeTargets || topOf(slot) >= 0;
-            }
-        }
-        if (noMoreNotes && !anyBeforeTargets)
+        std::int32_t t = position(k);
+        const bool cursorDone = game_->nextNote > lastNote_;
+        const std::int32_t nextTime = cursorDone ? 0 : timeOf(chart_, game_->nextNote);
+        const bool noMoreNotes = cursorDone || nextTime > lastPosition_;
+        if (noMoreNotes && !anyBeforeTargets())
             break;
         // With nothing on screen, ticks before the next note's time change
         // nothing the rules keep, so jump over them. Never while an arrow is
         // shown: its retirement decides whether a later note finds room.
-        if (!anyShown && nextTime > t) {
+        if (!anyShown() && nextTime > t) {
             k = (static_cast<std::int64_t>(nextTime) + kTickMs - 1) / kTickMs;
-            t = position();
+            t = position(k);
         }
-
-        std::array<std::int32_t, kSlotCount> topBefore{};
-        for (int slot = 0; slot < kSlotCount; ++slot)
-            topBefore[slot] = topOf(slot);
-        const int record = game->nextNote;
-        watch.clear();
-        tick(*game, t);
-
-        if (game->nextNote != record) {
-            NoteRun& note = run.notes[record];
-            note.dispatchedAt = t;
-            if (!watch.shown.empty()) {
-                note.slot = watch.shown.front();
-                holder[note.slot] = record;
-                pressTop[note.slot] = topBefore[note.slot] - kPressRise;
-            } else {
-                const int first = firstSlotOf(static_cast<Lane>(laneOf(chart, record)));
-                for (int slot = first; slot < first + kSlotsPerLane; ++slot) {
-                    if (holder[slot] != 0)
-                        note.laneHolders.push_back(holder[slot]);
-                }
-            }
-        }
-        for (int slot : watch.hidden) {
-            if (holder[slot] != 0) {
-                run.notes[holder[slot]].retiredAt = t;
-                holder[slot] = 0;
-            }
-        }
-
-        // Two arrows of a lane clash when one is in the great window while the
-        // other is in a different window: a press meant for the first scores
-        // the second as well. Two arrows in the same window do not, as a press
-        // judges each window once. Since every shown arrow rises 10 px a tick,
-        // this comes down to notes of a lane spawning 10 ticks or less apart.
-        for (int a = 0; a < kSlotCount; ++a) {
-            const JudgementWindow* bandA = windowAt(topOf(a));
-            if (holder[a] == 0 || bandA == nullptr || bandA->judgement != Judgement::great)
-                continue;
-            const int first = firstSlotOf(laneOfSlot(a));
-            for (int b = first; b < first + kSlotsPerLane; ++b) {
-                const JudgementWindow* bandB = windowAt(topOf(b));
-                if (b == a || holder[b] == 0 || bandB == nullptr || bandB == bandA)
-                    continue;
-                if (clashSeen.insert({holder[a], holder[b]}).second)
-                    run.clashes.push_back({holder[a], holder[b], t, topOf(a), topOf(b), bandB->name});
-            }
-        }
-
-        for (int slot = 0; slot < kSlotCount; ++slot) {
-            const int pressed = holder[slot];
-            if (pressed == 0 || run.notes[pressed].pressed || topOf(slot) != pressTop[slot])
-                continue;
-            const ScoreBoard before = game->board;
-            keyDown(*game, keyOfLane(laneOfSlot(slot)));
-            keyUp(*game, keyOfLane(laneOfSlot(slot)));
-            run.notes[pressed].pressed = true;
-            const ScoreBoard& after = game->board;
-            const int judged = (after.greatCount != before.greatCount) + (after.goodCount != before.goodCount) +
-                               (after.badCount != before.badCount) + (after.missCount != before.missCount);
-            ++run.perfect.presses;
-            if (judged > 1)
-                ++run.perfect.pressesJudgingMore;
-        }
+        step(t);
     }
 
-    run.perfect.score = game->board.score;
-    run.perfect.great = game->board.greatCount;
-    run.perfect.good = game->board.goodCount;
-    run.perfect.bad = game->board.badCount;
-    run.perfect.miss = game->board.missCount;
-    return run;
+    run_.perfect.score = game_->board.score;
+    run_.perfect.great = game_->board.greatCount;
+    run_.perfect.good = game_->board.goodCount;
+    run_.perfect.bad = game_->board.badCount;
+    run_.perfect.miss = game_->board.missCount;
+    return std::move(run_);
+}
+
+bool Simulation::anyShown() const
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (shown(slot))
+            return true;
+    }
+    return false;
+}
+
+bool Simulation::anyBeforeTargets() const
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        if (shown(slot) && topOf(slot) >= 0)
+            return true;
+    }
+    return false;
+}
+
+// One tick of the game at `t`, and what it did to the notes.
+void Simulation::step(std::int32_t t)
+{
+    std::array<std::int32_t, kSlotCount> topBefore{};
+    for (int slot = 0; slot < kSlotCount; ++slot)
+        topBefore[slot] = topOf(slot);
+    const int record = game_->nextNote;
+    watch_.clear();
+    tick(*game_, t);
+
+    if (game_->nextNote != record)
+        noteDispatched(record, t, topBefore);
+    noteRetirements(t);
+    findClashes(t);
+    pressArrivals();
+}
+
+void Simulation::noteDispatched(int record, std::int32_t t, const std::array<std::int32_t, kSlotCount>& topBefore)
+{
+    NoteRun& note = run_.notes[record];
+    note.dispatchedAt = t;
+    if (!watch_.shown.empty()) {
+        note.slot = watch_.shown.front();
+        holder_[note.slot] = record;
+        pressTop_[note.slot] = topBefore[note.slot] - kPressRise;
+        return;
+    }
+    const int first = firstSlotOf(static_cast<Lane>(laneOf(chart_, record)));
+    for (int slot = first; slot < first + kSlotsPerLane; ++slot) {
+        if (holder_[slot] != 0)
+            note.laneHolders.push_back(holder_[slot]);
+    }
+}
+
+void Simulation::noteRetirements(std::int32_t t)
+{
+    for (int slot : watch_.hidden) {
+        if (holder_[slot] != 0) {
+            run_.notes[holder_[slot]].retiredAt = t;
+            holder_[slot] = 0;
+        }
+    }
+}
+
+// Two arrows of a lane clash when one is in the great window while the
+// other is in a different window: a press meant for the first scores the
+// second as well. Two arrows in the same window do not, as a press judges
+// each window once. Since every shown arrow rises 10 px a tick, this comes
+// down to notes of a lane spawning 10 ticks or less apart.
+void Simulation::findClashes(std::int32_t t)
+{
+    for (int a = 0; a < kSlotCount; ++a) {
+        const JudgementWindow* bandA = windowAt(topOf(a));
+        if (holder_[a] == 0 || bandA == nullptr || bandA->judgement != Judgement::great)
+            continue;
+        const int first = firstSlotOf(laneOfSlot(a));
+        for (int b = first; b < first + kSlotsPerLane; ++b) {
+            const JudgementWindow* bandB = windowAt(topOf(b));
+            if (b == a || holder_[b] == 0 || bandB == nullptr || bandB == bandA)
+                continue;
+            if (clashSeen_.insert({holder_[a], holder_[b]}).second)
+                run_.clashes.push_back({holder_[a], holder_[b], t, topOf(a), topOf(b), bandB->name});
+        }
+    }
+}
+
+// Presses each arrow once, when it reaches the Top it is pressed at.
+void Simulation::pressArrivals()
+{
+    for (int slot = 0; slot < kSlotCount; ++slot) {
+        const int pressed = holder_[slot];
+        if (pressed == 0 || run_.notes[pressed].pressed || topOf(slot) != pressTop_[slot])
+            continue;
+        const ScoreBoard before = game_->board;
+        keyDown(*game_, keyOfLane(laneOfSlot(slot)));
+        keyUp(*game_, keyOfLane(laneOfSlot(slot)));
+        run_.notes[pressed].pressed = true;
+        const ScoreBoard& after = game_->board;
+        const int judged = (after.greatCount != before.greatCount) + (after.goodCount != before.goodCount) +
+                           (after.badCount != before.badCount) + (after.missCount != before.missCount);
+        ++run_.perfect.presses;
+        if (judged > 1)
+            ++run_.perfect.pressesJudgingMore;
+    }
+}
+
+Run simulate(const ChartTable& chart, int lastNote, std::int32_t lastPosition)
+{
+    return Simulation(chart, lastNote, lastPosition).run();
 }
 
 std::string recordList(const std::vector<int>& records)
@@ -355,89 +416,110 @@ void checkEnd(Checker& c)
     }
 }
 
-void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
+// How a note's tokens read: a lane that is not just the digit, a time that
+// is missing or not a plain number.
+void checkNoteTokens(Checker& c, int record)
 {
     const ChartTable& chart = c.chart_;
-    const AudioInfo& audio = c.report_.audio;
-    int waitingAt = 0;  // the note the chart stops at when the music ends first
-
-    for (int record = 1; record <= c.report_.notes; ++record) {
-        const char* laneToken = chart[record].col1;
-        const char* timeToken = chart[record].col2;
-        const std::int32_t time = timeOf(chart, record);
-        const NoteRun& note = run.notes[record];
-
-        if (!isDigits(laneToken) || std::strlen(laneToken) != 1) {
-            c.warning(Kind::laneNotPlain, record,
-                      c.where(record) + ": lane token " + quoted(laneToken) + " reads as lane " +
-                          std::to_string(laneOf(chart, record)) + "; it works, but write just the digit");
-        }
-        if (!c.inFile(record, 1)) {
-            c.problem(Kind::missingTime, record,
-                      c.where(record) +
-                          ": the file ends after this lane token, so the time is whatever the table"
-                          " held before (0 on a fresh start, which spawns it at once)");
-        } else if (!isDigits(timeToken)) {
-            c.problem(Kind::timeNotPlain, record,
-                      c.where(record) + ": time token " + quoted(timeToken) +
-                          " is not a plain number of ms; the game"
-                          " reads it as " +
-                          ms(time));
-        }
-        const bool early = record >= 2 && time < timeOf(chart, record - 1);
-        if (early) {
-            std::string text = c.where(record) + ": earlier than record " + std::to_string(record - 1) + " (" +
-                               ms(timeOf(chart, record - 1)) + "); notes spawn in record order";
-            if (note.dispatchedAt)
-                text += ", so this one spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
-                        ms(static_cast<std::int64_t>(*note.dispatchedAt) - time) + " after its time";
-            c.problem(Kind::outOfOrder, record, text);
-        }
-
-        if (!note.dispatchedAt) {
-            // Only a position stopped at the audio's end leaves a note unsent.
-            if (waitingAt == 0)
-                waitingAt = record;
-            if (time > lastPosition) {
-                c.problem(Kind::afterAudioEnd, record,
-                          c.where(record) + ": after the audio's end (" + ms(audio.lengthMs) +
-                              "); the music never gets there, so it never spawns");
-            } else {
-                c.problem(Kind::blockedNote, record,
-                          c.where(record) + ": never spawns; the chart waits at record " + std::to_string(waitingAt) +
-                              ", whose time is after the audio's end");
-            }
-        } else if (note.slot < 0) {
-            c.problem(Kind::droppedNote, record,
-                      c.where(record) + ": dropped at t=" + std::to_string(*note.dispatchedAt) + ": lane " +
-                          std::to_string(laneOf(chart, record)) + " already has " + std::to_string(kSlotsPerLane) +
-                          " arrows in flight (records " + recordList(note.laneHolders) +
-                          "), so this note never appears");
-        } else if (!note.pressed) {
-            c.problem(Kind::retiredEarly, record,
-                      c.where(record) + ": its arrow spawns at t=" + std::to_string(*note.dispatchedAt) +
-                          " and is retired at t=" + std::to_string(note.retiredAt.value_or(*note.dispatchedAt)) +
-                          " (its time + " + ms(kArrowLifetime) +
-                          ") before it reaches the targets; it can never be hit");
-        } else if (!early && *note.dispatchedAt > dueTick(time, lastPosition)) {
-            c.warning(Kind::lateSpawn, record,
-                      c.where(record) + ": spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
-                          ms(static_cast<std::int64_t>(*note.dispatchedAt) - dueTick(time, lastPosition)) +
-                          " after the tick it was due on; the game sends one note per tick, so notes due together"
-                          " rise 10 px apart");
-        }
+    const char* laneToken = chart[record].col1;
+    const char* timeToken = chart[record].col2;
+    if (!isDigits(laneToken) || std::strlen(laneToken) != 1) {
+        c.warning(Kind::laneNotPlain, record,
+                  c.where(record) + ": lane token " + quoted(laneToken) + " reads as lane " +
+                      std::to_string(laneOf(chart, record)) + "; it works, but write just the digit");
     }
+    if (!c.inFile(record, 1)) {
+        c.problem(Kind::missingTime, record,
+                  c.where(record) +
+                      ": the file ends after this lane token, so the time is whatever the table"
+                      " held before (0 on a fresh start, which spawns it at once)");
+    } else if (!isDigits(timeToken)) {
+        c.problem(Kind::timeNotPlain, record,
+                  c.where(record) + ": time token " + quoted(timeToken) +
+                      " is not a plain number of ms; the game"
+                      " reads it as " +
+                      ms(timeOf(chart, record)));
+    }
+}
 
+// Whether the note is earlier than the one before it, which it then follows.
+bool checkOrder(Checker& c, const NoteRun& note, int record)
+{
+    const ChartTable& chart = c.chart_;
+    const std::int32_t time = timeOf(chart, record);
+    if (record < 2 || time >= timeOf(chart, record - 1))
+        return false;
+    std::string text = c.where(record) + ": earlier than record " + std::to_string(record - 1) + " (" +
+                       ms(timeOf(chart, record - 1)) + "); notes spawn in record order";
+    if (note.dispatchedAt)
+        text += ", so this one spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
+                ms(static_cast<std::int64_t>(*note.dispatchedAt) - time) + " after its time";
+    c.problem(Kind::outOfOrder, record, text);
+    return true;
+}
+
+// What became of the note in play: never sent, dropped, retired before it
+// could be hit, or sent late. `waitingAt` is the first note never sent.
+void checkFate(Checker& c, const NoteRun& note, int record, bool early, std::int32_t lastPosition, int& waitingAt)
+{
+    const ChartTable& chart = c.chart_;
+    const std::int32_t time = timeOf(chart, record);
+    if (!note.dispatchedAt) {
+        // Only a position stopped at the audio's end leaves a note unsent.
+        if (waitingAt == 0)
+            waitingAt = record;
+        if (time > lastPosition) {
+            c.problem(Kind::afterAudioEnd, record,
+                      c.where(record) + ": after the audio's end (" + ms(c.report_.audio.lengthMs) +
+                          "); the music never gets there, so it never spawns");
+        } else {
+            c.problem(Kind::blockedNote, record,
+                      c.where(record) + ": never spawns; the chart waits at record " + std::to_string(waitingAt) +
+                          ", whose time is after the audio's end");
+        }
+    } else if (note.slot < 0) {
+        c.problem(Kind::droppedNote, record,
+                  c.where(record) + ": dropped at t=" + std::to_string(*note.dispatchedAt) + ": lane " +
+                      std::to_string(laneOf(chart, record)) + " already has " + std::to_string(kSlotsPerLane) +
+                      " arrows in flight (records " + recordList(note.laneHolders) + "), so this note never appears");
+    } else if (!note.pressed) {
+        c.problem(Kind::retiredEarly, record,
+                  c.where(record) + ": its arrow spawns at t=" + std::to_string(*note.dispatchedAt) +
+                      " and is retired at t=" + std::to_string(note.retiredAt.value_or(*note.dispatchedAt)) +
+                      " (its time + " + ms(kArrowLifetime) + ") before it reaches the targets; it can never be hit");
+    } else if (!early && *note.dispatchedAt > dueTick(time, lastPosition)) {
+        c.warning(Kind::lateSpawn, record,
+                  c.where(record) + ": spawns at t=" + std::to_string(*note.dispatchedAt) + ", " +
+                      ms(static_cast<std::int64_t>(*note.dispatchedAt) - dueTick(time, lastPosition)) +
+                      " after the tick it was due on; the game sends one note per tick, so notes due together"
+                      " rise 10 px apart");
+    }
+}
+
+void checkClashes(Checker& c, const Run& run)
+{
     for (const Clash& clash : run.clashes) {
         const std::string first = "record " + std::to_string(clash.first);
         const std::string second = "record " + std::to_string(clash.second);
         c.problem(Kind::closeNotes, clash.first,
-                  c.where(clash.first) + ": too close to " + second + " (" + ms(timeOf(chart, clash.second)) +
+                  c.where(clash.first) + ": too close to " + second + " (" + ms(timeOf(c.chart_, clash.second)) +
                       ") of the same lane: at t=" + std::to_string(clash.t) + ", with " + first + " at Top " +
                       std::to_string(clash.firstTop) + " (great window), " + second + " is at Top " +
                       std::to_string(clash.secondTop) + " (" + clash.secondBand + " window), so a press for " + first +
                       " also judges " + second);
     }
+}
+
+void checkNotes(Checker& c, const Run& run, std::int32_t lastPosition)
+{
+    int waitingAt = 0;  // the note the chart stops at when the music ends first
+    for (int record = 1; record <= c.report_.notes; ++record) {
+        const NoteRun& note = run.notes[record];
+        checkNoteTokens(c, record);
+        const bool early = checkOrder(c, note, record);
+        checkFate(c, note, record, early, lastPosition, waitingAt);
+    }
+    checkClashes(c, run);
 }
 
 }  // namespace

@@ -13,7 +13,6 @@
 
 #include "chart/Chart.h"
 #include "support/TempDir.h"
-#include "support/RulesSupport.h"
 
 namespace zorv {
 namespace {

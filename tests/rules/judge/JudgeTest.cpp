@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "judge/Judge.h"
-#include "support/RulesSupport.h"
+#include "support/RecordingDisplay.h"
 
 namespace zorv {
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "play/Play.h"
+#include "support/RecordingDisplay.h"
 #include "support/RulesSupport.h"
 
 // Counts heap allocations so a test can show the tick makes none.

@@ -5,7 +5,6 @@
 #include <utility>
 #include <vector>
 
-#include "support/RulesSupport.h"
 #include "tools/chartcheck/Analysis.h"
 
 namespace zorv::chartcheck {

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/TempDir.h"
+#include "support/Wav.h"
 
 namespace {
 
@@ -43,21 +44,8 @@ Outcome runChecker(const std::string& arguments, bool readStderr = false)
     return outcome;
 }
 
+using zorv::test::silentWav;
 using zorv::test::TempDir;
-
-// One second of 16-bit mono silence at 8 kHz.
-std::string oneSecondWav()
-{
-    auto le = [](std::uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i)
-            s += static_cast<char>((v >> (8 * i)) & 0xff);
-        return s;
-    };
-    const std::uint32_t dataBytes = 16000;
-    return "RIFF" + le(36 + dataBytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(8000, 4) + le(16000, 4) +
-           le(2, 2) + le(16, 2) + "data" + le(dataBytes, 4) + std::string(dataBytes, '\0');
-}
 
 int printedNotes(const std::string& report)
 {
@@ -101,11 +89,11 @@ struct CommandCase {
 TEST(ZorvChart, ExitStatusFollowsWhatTheChartDoes)
 {
     const CommandCase cases[] = {
-        {"plays as written", "x tone.wav\n1 0\n2 600\n0 0\n", "tone.wav", oneSecondWav(), 0, "(1000 ms)"},
-        {"only a warning", "x tone.wav\n01 0\n0 0\n", "tone.wav", oneSecondWav(), 0, "warnings (1)"},
-        {"crowded lane", "x tone.wav\n2 0\n2 100\n2 200\n2 300\n2 400\n0 0\n", "tone.wav", oneSecondWav(), 1,
+        {"plays as written", "x tone.wav\n1 0\n2 600\n0 0\n", "tone.wav", silentWav(1000), 0, "(1000 ms)"},
+        {"only a warning", "x tone.wav\n01 0\n0 0\n", "tone.wav", silentWav(1000), 0, "warnings (1)"},
+        {"crowded lane", "x tone.wav\n2 0\n2 100\n2 200\n2 300\n2 400\n0 0\n", "tone.wav", silentWav(1000), 1,
          "dropped at t=400"},
-        {"note after the audio's end", "x tone.wav\n1 0\n2 1500\n0 0\n", "tone.wav", oneSecondWav(), 1,
+        {"note after the audio's end", "x tone.wav\n1 0\n2 1500\n0 0\n", "tone.wav", silentWav(1000), 1,
          "after the audio's end (1000 ms)"},
         {"audio not there", "x gone.mp3\n1 0\n0 0\n", "", "", 1, "gone.mp3\" not found"},
         {"audio that will not play", "x notes.mp3\n1 0\n0 0\n", "notes.mp3", "title: not a song\n", 1,

@@ -19,7 +19,7 @@
 
 namespace {
 
-enum class Points { Left, Up, Down, Right, Nowhere };
+enum class Points { left, up, down, right, nowhere };
 
 struct Sprite {
     const char* name;
@@ -35,14 +35,14 @@ struct Sprite {
 };
 
 const Sprite kSprites[] = {
-    {"bleft.bmp", 60, 60, 1, 0.25, 0.60, Points::Left},      {"bup.bmp", 60, 60, 1, 0.25, 0.60, Points::Up},
-    {"bdown.bmp", 60, 60, 1, 0.25, 0.60, Points::Down},      {"bright.bmp", 60, 60, 1, 0.25, 0.60, Points::Right},
-    {"left.bmp", 60, 60, 0, 0.35, 0.75, Points::Left},       {"up.bmp", 60, 60, 0, 0.35, 0.75, Points::Up},
-    {"down.bmp", 60, 60, 0, 0.35, 0.75, Points::Down},       {"right.bmp", 60, 60, 0, 0.35, 0.75, Points::Right},
-    {"great.bmp", 400, 120, 2, 0.30, 0.75, Points::Nowhere},  // R, A
-    {"good.bmp", 400, 120, 3, 0.30, 0.75, Points::Nowhere},   // O, O, D
-    {"bad.bmp", 400, 120, 4, 0.30, 0.75, Points::Nowhere},    // B (two), A, D
-    {"miss.bmp", 400, 120, 0, 0.30, 0.75, Points::Nowhere},
+    {"bleft.bmp", 60, 60, 1, 0.25, 0.60, Points::left},      {"bup.bmp", 60, 60, 1, 0.25, 0.60, Points::up},
+    {"bdown.bmp", 60, 60, 1, 0.25, 0.60, Points::down},      {"bright.bmp", 60, 60, 1, 0.25, 0.60, Points::right},
+    {"left.bmp", 60, 60, 0, 0.35, 0.75, Points::left},       {"up.bmp", 60, 60, 0, 0.35, 0.75, Points::up},
+    {"down.bmp", 60, 60, 0, 0.35, 0.75, Points::down},       {"right.bmp", 60, 60, 0, 0.35, 0.75, Points::right},
+    {"great.bmp", 400, 120, 2, 0.30, 0.75, Points::nowhere},  // R, A
+    {"good.bmp", 400, 120, 3, 0.30, 0.75, Points::nowhere},   // O, O, D
+    {"bad.bmp", 400, 120, 4, 0.30, 0.75, Points::nowhere},    // B (two), A, D
+    {"miss.bmp", 400, 120, 0, 0.30, 0.75, Points::nowhere},
 };
 
 struct BmpHeader {
@@ -155,11 +155,11 @@ void checkSprite(const QString& dir, const Sprite& sprite)
     EXPECT_GE(cover, sprite.minCover);
     EXPECT_LE(cover, sprite.maxCover);
 
-    if (sprite.points != Points::Nowhere) {
+    if (sprite.points != Points::nowhere) {
         // Seen along its axis, an arrow is wider in its front third than in
         // its back third, and mirror-symmetric across the axis.
-        const bool vertical = sprite.points == Points::Up || sprite.points == Points::Down;
-        const bool headFirst = sprite.points == Points::Left || sprite.points == Points::Up;
+        const bool vertical = sprite.points == Points::up || sprite.points == Points::down;
+        const bool headFirst = sprite.points == Points::left || sprite.points == Points::up;
         int spread[2][2] = {{1 << 20, -1}, {1 << 20, -1}};  // [front, back][min, max] across the axis
         double across = 0.0;
         for (int y = 0; y < h; ++y)

@@ -8,7 +8,7 @@
 
 #include "audio/MediaPlayer.h"
 
-namespace zorv {
+namespace zorv::test {
 
 class FakeMediaPlayer final : public MediaPlayer {
 public:
@@ -40,4 +40,4 @@ public:
     std::int32_t position() override { return positionMs; }
 };
 
-}  // namespace zorv
+}  // namespace zorv::test
