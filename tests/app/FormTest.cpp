@@ -13,12 +13,15 @@
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <chrono>
 #include <iterator>
+#include <thread>
 
 #include "app/Form.h"
 #include "app/Layout.h"
 #include "app/PictureBox.h"
 #include "app/Shell.h"
+#include "play/Play.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/WindowTest.h"
 
@@ -160,6 +163,47 @@ TEST_F(FormTest, ButtonStatesThroughStartStopAndFailedStart)
     EXPECT_EQ(form->game().nextNote, 1);
 }
 
+// Stop, then start again: the file opened again and played from its start,
+// the chart from its first note, the score as it stood, and the running
+// timer left alone, since a restart would shift the tick's phase.
+TEST_F(FormTest, StopThenStartReplaysTheChartWithTheScoreCarriedOver)
+{
+    playUntilTheLeftArrowIsGreat();
+    press(Qt::Key_Left);
+    release(Qt::Key_Left);
+    ASSERT_EQ(form->Edit9->text(), "600");
+    ASSERT_EQ(form->game().nextNote, 2);
+    stop();
+    // No event is handled meanwhile, so no tick can fire and re-arm the timer.
+    std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    const int untilTick = form->Timer1->remainingTime();
+    ASSERT_LT(untilTick, zorv::kTickMs);
+    player.calls.clear();
+    player.positionMs = 0;
+
+    start();
+    EXPECT_EQ(player.calls, (std::vector<std::string>{"setFileName:dodoroza.mp3", "open", "play"}));
+    EXPECT_EQ(form->game().nextNote, 1);
+    EXPECT_EQ(form->Edit9->text(), "600");
+    EXPECT_EQ(form->Edit8->text(), "1");
+    EXPECT_EQ(states(*form), (ButtonStates{false, true, false, true, true}));
+    EXPECT_LE(form->Timer1->remainingTime(), untilTick) << "the timer was restarted";
+
+    // Note 1 goes out again, into the next slot (left1 is still in flight),
+    // and its great adds to the score of the first play.
+    for (int i = 0; i < 57; ++i) {
+        player.positionMs = i * 50;
+        form->Timer1Timer();
+    }
+    EXPECT_EQ(form->game().nextNote, 2);
+    EXPECT_TRUE(form->left1->isVisible());
+    ASSERT_TRUE(form->left2->isVisible());
+    EXPECT_EQ(form->left2->y(), 584 - 570);
+    press(Qt::Key_Left);
+    EXPECT_EQ(form->Edit9->text(), "700");
+    EXPECT_EQ(form->Edit8->text(), "2");
+}
+
 TEST_F(FormTest, FailedFirstStartLeavesTheTimerOff)
 {
     player.failOpenWith = "Can't open audio file \"\": no file name";
@@ -190,6 +234,41 @@ TEST_F(FormTest, SongPanelLoadsTheChosenChartOnlyWhenTheChoiceChanges)
     EXPECT_STREQ(form->game().chart[0].col2, "virizivez.mp3");
     EXPECT_STREQ(form->game().chart[3].col1, "0");
     EXPECT_TRUE(shell.messages.isEmpty());
+}
+
+// Start does not close a song panel left open. Choosing a song then loads its
+// chart and sends the cursor back to note 1 while the music plays on, and
+// the notes already due go out one per tick.
+TEST_F(FormTest, SongChosenDuringPlayRestartsTheChartWhileTheMusicPlaysOn)
+{
+    chooseSong(form->RadioButton1);
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    start();
+    ASSERT_TRUE(form->Panel2->isVisible());
+    player.positionMs = 1000;
+    form->Timer1Timer();
+    ASSERT_EQ(form->game().nextNote, 2);
+    const std::vector<std::string> calls = player.calls;
+
+    QTest::mouseClick(form->RadioButton2, Qt::LeftButton);
+    EXPECT_STREQ(form->game().chart[0].col2, "virizivez.mp3");
+    EXPECT_EQ(form->game().nextNote, 1);
+    EXPECT_FALSE(form->Panel2->isVisible());
+    EXPECT_EQ(player.calls, calls);
+    EXPECT_EQ(states(*form), (ButtonStates{false, true, false, true, true}));
+
+    // Virizivez: right at 0, up at 0, then its end.
+    struct Tick {
+        int nextNote;
+        bool right1, up1;
+    };
+    for (const Tick& tick : {Tick{2, true, false}, Tick{3, true, true}, Tick{3, true, true}}) {
+        player.positionMs += 50;
+        form->Timer1Timer();
+        EXPECT_EQ(form->game().nextNote, tick.nextNote) << player.positionMs;
+        EXPECT_EQ(form->right1->isVisible(), tick.right1) << player.positionMs;
+        EXPECT_EQ(form->up1->isVisible(), tick.up1) << player.positionMs;
+    }
 }
 
 TEST_F(FormTest, MissingChartSaysSoAndEndsTheProcess)
