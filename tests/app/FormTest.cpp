@@ -9,11 +9,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <iterator>
 #include <thread>
 
@@ -23,6 +26,7 @@
 #include "app/Shell.h"
 #include "play/Play.h"
 #include "support/FakeMediaPlayer.h"
+#include "support/RecordingDisplay.h"
 #include "support/WindowTest.h"
 
 namespace zorv {
@@ -101,6 +105,19 @@ TEST_F(FormTest, ControlsStandWhereTheLayoutPutsThem)
         }
     }
     EXPECT_EQ(form->size(), QSize(layout::kWindow.width, layout::kWindow.height));
+    // The pictures start as the rules' field has them, each arrow in its
+    // target's column: the key handler judges the field's Tops.
+    for (int i = 0; i < kPictureCount; ++i) {
+        const auto picture = static_cast<Picture>(i);
+        SCOPED_TRACE(test::pictureName(picture));
+        auto* shown = form->findChild<QWidget*>(test::pictureName(picture));
+        ASSERT_NE(shown, nullptr);
+        EXPECT_EQ(shown->isVisible(), form->game().field[picture].visible);
+        if (i < kFirstSlot || i >= kFirstSlot + kSlotCount)
+            continue;
+        EXPECT_EQ(shown->y(), form->game().field[picture].top);
+        EXPECT_EQ(shown->x(), form->findChild<QWidget*>(test::pictureName(targetOf(laneOfSlot(i - kFirstSlot))))->x());
+    }
     EXPECT_EQ(form->RadioButton2->font().pixelSize(), 20);
     EXPECT_EQ(form->Label6->font().pixelSize(), 20);
     EXPECT_EQ(form->Edit5->font().pixelSize(), 11);
@@ -123,19 +140,20 @@ TEST_F(FormTest, PaintOrderPutsJudgementsOverArrowsOverTargets)
     EXPECT_LT(top.indexOf(form->Panel1), top.indexOf(form->Panel2));
 }
 
-TEST_F(FormTest, TabOrderRunsThroughButtonsBarAndBoxes)
+TEST_F(FormTest, TabOrderRunsThroughButtonsBarBoxesAndTheSongPanel)
 {
     std::vector<QWidget*> order;
     QWidget* w = form->Button1;
-    for (int i = 0; i < 14; ++i) {
+    for (int i = 0; i < 17; ++i) {
         order.push_back(w);
         do
             w = w->nextInFocusChain();
         while (!(w->focusPolicy() & Qt::TabFocus));
     }
-    const std::vector<QWidget*> expected = {form->Button1, form->Button2, form->Button3, form->TrackBar1, form->Button4,
-                                            form->Edit1,   form->Edit2,   form->Edit3,   form->Edit4,     form->Edit5,
-                                            form->Edit6,   form->Edit7,   form->Edit8,   form->Edit9};
+    const std::vector<QWidget*> expected = {
+        form->Button1, form->Button2, form->Button3,      form->TrackBar1,    form->Button4, form->Edit1,
+        form->Edit2,   form->Edit3,   form->Edit4,        form->Edit5,        form->Edit6,   form->Edit7,
+        form->Edit8,   form->Edit9,   form->RadioButton1, form->RadioButton2, form->Button1};
     EXPECT_EQ(order, expected);
 }
 
@@ -307,6 +325,56 @@ TEST_F(FormTest, ScriptedPlayJudgesAnArrowAtItsHeight)
     EXPECT_EQ(form->left1->y(), 587);
 }
 
+// Closing the window, by its close button or as the window manager does,
+// ends the event loop, and with it the program, with status 0; close works
+// during play.
+TEST_F(FormTest, CloseEndsTheEventLoopWithStatusZero)
+{
+    struct Case {
+        const char* name;
+        void (*close)(TForm1&);
+    };
+    const Case cases[] = {
+        {"close button", [](TForm1& f) { QTest::mouseClick(f.Button2, Qt::LeftButton); }},
+        {"window manager", [](TForm1& f) { f.windowHandle()->close(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        openForm(player);
+        chooseSong(form->RadioButton1);
+        start();
+        QTimer::singleShot(0, form.get(), [&] { c.close(*form); });
+        QTimer neverEnded;
+        neverEnded.setSingleShot(true);
+        QObject::connect(&neverEnded, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        neverEnded.start(5000);
+        EXPECT_EQ(QApplication::exec(), 0);
+        EXPECT_FALSE(form->isVisible());
+    }
+    EXPECT_TRUE(shell.messages.isEmpty());
+    EXPECT_TRUE(shell.exits.empty());
+}
+
+// At the song's end the player holds its position at the length, and nothing
+// in the window reacts: the buttons stay as start left them and the timer
+// runs on, each tick showing the length while arrows in flight keep rising.
+TEST_F(FormTest, AfterTheSongsEndTicksGoOnAtItsLength)
+{
+    player.lengthMs = 3000;
+    playUntilTheLeftArrowIsGreat();  // left1 at Top 14, retired at 4000 ms
+    player.positionMs = 3000;
+    QSignalSpy ticks(form->Timer1, &QTimer::timeout);
+    for (int tick = 1; tick <= 3; ++tick) {
+        ASSERT_TRUE(ticks.wait(1000)) << "tick " << tick;
+        EXPECT_EQ(form->TrackBar1->value(), 3000);
+        EXPECT_EQ(form->Edit1->text(), "0");
+        EXPECT_EQ(form->Edit2->text(), "3");
+        EXPECT_TRUE(form->left1->isVisible());
+        EXPECT_EQ(form->left1->y(), 14 - 10 * tick);
+        EXPECT_EQ(states(*form), (ButtonStates{false, true, false, true, true}));
+    }
+}
+
 TEST_F(FormTest, TickPositionIsClampedByTheBar)
 {
     chooseSong(form->RadioButton1);
@@ -448,6 +516,63 @@ TEST_F(FormTest, MessageBoxKeepsTheTickGoingAndKeepsItsKeys)
     EXPECT_EQ(clockDuringBox, "1");
     EXPECT_TRUE(boxed.bleft->isVisible());
     EXPECT_EQ(states(boxed), (ButtonStates{true, true, true, true, true}));
+}
+
+// How each picture draws itself over a probe colour. A transparent one
+// leaves its bitmap's key colour (the bottom-left corner's) unpainted, an
+// opaque one paints it; in a rectangle twice its bitmap's size, a stretched
+// one paints beyond the bitmap's own size, an unstretched one only within it.
+TEST_F(FormTest, EachPictureIsDrawnStretchedAndTransparentAsItsKindWants)
+{
+    struct Look {
+        std::vector<const char*> pictures;
+        bool transparent, stretched;
+    };
+    const Look looks[] = {
+        {{"bgd"}, false, true},
+        {{"bleft", "bup", "bdown", "bright"}, true, false},
+        {{"left1", "left2", "left3", "left4", "up1", "up2", "up3", "up4", "down1", "down2", "down3", "down4", "right1",
+          "right2", "right3", "right4"},
+         true,
+         false},
+        {{"greati", "goodi", "badi", "missi"}, true, true},
+    };
+    const QRgb probe = qRgb(0x12, 0x34, 0x56);
+    auto draw = [&](QWidget* picture) {
+        QImage canvas(picture->size(), QImage::Format_ARGB32_Premultiplied);
+        canvas.fill(probe);
+        picture->render(&canvas, QPoint(), QRegion(), {});
+        return canvas;
+    };
+    std::ptrdiff_t looked = 0;
+    for (const Look& look : looks) {
+        for (const char* name : look.pictures) {
+            SCOPED_TRACE(name);
+            ++looked;
+            auto* picture = form->findChild<QWidget*>(name);
+            ASSERT_NE(picture, nullptr);
+            const QImage natural = draw(picture);
+            EXPECT_EQ(natural.pixel(0, natural.height() - 1) == probe, look.transparent);
+
+            const auto row = std::find_if(std::begin(layout::kControls), std::end(layout::kControls),
+                                          [&](const layout::Control& r) { return std::strcmp(r.name, name) == 0; });
+            ASSERT_NE(row, std::end(layout::kControls));
+            const QSize bitmap = QImage(QStringLiteral(":/assets/%1.bmp").arg(QLatin1String(row->text))).size();
+            ASSERT_FALSE(bitmap.isEmpty());
+            const QRect placed = picture->geometry();
+            picture->resize(bitmap * 2);
+            const QImage doubled = draw(picture);
+            picture->setGeometry(placed);
+            bool paintedBeyond = false;
+            for (int y = 0; y < doubled.height(); ++y)
+                for (int x = 0; x < doubled.width(); ++x)
+                    paintedBeyond = paintedBeyond ||
+                                    ((x >= bitmap.width() || y >= bitmap.height()) && doubled.pixel(x, y) != probe);
+            EXPECT_EQ(paintedBeyond, look.stretched);
+        }
+    }
+    EXPECT_EQ(looked, std::count_if(std::begin(layout::kControls), std::end(layout::kControls),
+                                    [](const layout::Control& r) { return r.kind == layout::Kind::picture; }));
 }
 
 TEST(PictureBox, BottomLeftColourBecomesTransparent)
