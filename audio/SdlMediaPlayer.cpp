@@ -53,7 +53,7 @@ private:
 
 }  // namespace
 
-SdlMediaPlayer::SdlMediaPlayer()
+SdlMediaPlayer::SdlMediaPlayer(OutputLatencyFactory latency) : latencyFactory_(std::move(latency))
 {
     if (instanceAlive) {
         throw std::logic_error("Only one SdlMediaPlayer may exist at a time");
@@ -64,6 +64,7 @@ SdlMediaPlayer::SdlMediaPlayer()
 SdlMediaPlayer::~SdlMediaPlayer()
 {
     closeFile();
+    latency_.reset();
     if (deviceOpen_) {
         Mix_SetPostMix(nullptr, nullptr);
         Mix_CloseAudio();
@@ -116,6 +117,24 @@ void SdlMediaPlayer::open()
     state_ = State::Ready;
 }
 
+void SdlMediaPlayer::initAudio()
+{
+    // PulseAudio's protocol first, also on a PipeWire desktop (through its
+    // pulse layer), where SDL 2.26's own pipewire driver would do: that one
+    // hands PipeWire one 512-frame buffer per graph cycle, so a quantum above
+    // about 470 frames (the 1024 PipeWire sets in a virtual machine, or one a
+    // user forces) loses sound; through the pulse layer nothing is lost at
+    // any quantum, and the sound is heard sooner at the default ones (23 ms
+    // against 27 ms after position() said so; docs/performance.md). The hint
+    // yields to SDL_AUDIODRIVER when that is set; without a pulse server
+    // SDL's own order follows (pipewire, ALSA, ...).
+    SDL_SetHint(SDL_HINT_AUDIODRIVER, "pulseaudio");
+    const bool pulse = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+    if (!pulse && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        fail(std::string("no usable audio device (") + SDL_GetError() + ")");
+}
+
 void SdlMediaPlayer::openDevice()
 {
     if (deviceOpen_)
@@ -124,9 +143,7 @@ void SdlMediaPlayer::openDevice()
     // SDL would otherwise turn SIGINT and SIGTERM into quit events that
     // nobody reads, and the game could no longer be ended by a signal.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        fail(std::string("no usable audio device (") + SDL_GetError() + ")");
-    }
+    initAudio();
     const auto before = activeDevices();
     // Letting the device choose its rate spares a resampling stage; format and
     // channel count are converted by SDL if the device differs.
@@ -143,6 +160,7 @@ void SdlMediaPlayer::openDevice()
     Mix_QuerySpec(&rate, &format, &channels);
     rate_ = rate;
     frameBytes_.store(SDL_AUDIO_BITSIZE(format) / 8 * channels, std::memory_order_relaxed);
+    clockRate_.store(rate, std::memory_order_relaxed);
 
     // SDL_mixer 2.6 keeps its device id to itself, but play() needs the
     // device's lock to read the mixed-frame count at the exact callback
@@ -156,6 +174,17 @@ void SdlMediaPlayer::openDevice()
 
     Mix_SetPostMix(&SdlMediaPlayer::onMixed, this);
     deviceOpen_ = true;
+
+    // Once SDL's stream exists, so the source can find it. A source that
+    // fails to start is no reason to refuse the music.
+    if (latencyFactory_) {
+        const char* driver = SDL_GetCurrentAudioDriver();
+        try {
+            latency_ = latencyFactory_(OutputStream{driver != nullptr ? driver : "", rate_, kBufferFrames});
+        } catch (...) {
+            latency_.reset();
+        }
+    }
 }
 
 void SdlMediaPlayer::onMixed(void* self, std::uint8_t* /*stream*/, int bytes)
@@ -165,13 +194,30 @@ void SdlMediaPlayer::onMixed(void* self, std::uint8_t* /*stream*/, int bytes)
     if (frameBytes <= 0)
         return;
 
+    const std::int64_t frames = player->mixedFrames_.load(std::memory_order_relaxed) + bytes / frameBytes;
+    const std::int64_t atNs = steadyNs();
+    const std::int64_t leadNs = player->addLead(frames, atNs);
+
     const std::uint64_t seq = player->seq_.load(std::memory_order_relaxed);
     player->seq_.store(seq + 1, std::memory_order_relaxed);
     std::atomic_thread_fence(std::memory_order_release);
-    player->mixedFrames_.store(player->mixedFrames_.load(std::memory_order_relaxed) + bytes / frameBytes,
-                               std::memory_order_relaxed);
-    player->mixedAtNs_.store(steadyNs(), std::memory_order_relaxed);
+    player->mixedFrames_.store(frames, std::memory_order_relaxed);
+    player->mixedAtNs_.store(atNs, std::memory_order_relaxed);
+    player->mixedLeadNs_.store(leadNs, std::memory_order_relaxed);
     player->seq_.store(seq + 2, std::memory_order_release);
+}
+
+std::int64_t SdlMediaPlayer::addLead(std::int64_t frames, std::int64_t atNs) noexcept
+{
+    const int rate = clockRate_.load(std::memory_order_relaxed);
+    const std::int64_t lead = frames * 1'000'000'000 / rate - atNs;
+    const int slot = leadCount_ % kClockCallbacks;
+    if (leadCount_ >= kClockCallbacks)
+        leadSum_ -= leads_[slot];
+    leads_[slot] = lead;
+    leadSum_ += lead;
+    ++leadCount_;
+    return leadSum_ / std::min(leadCount_, kClockCallbacks);
 }
 
 SdlMediaPlayer::Mixed SdlMediaPlayer::readMixed() const noexcept
@@ -179,7 +225,8 @@ SdlMediaPlayer::Mixed SdlMediaPlayer::readMixed() const noexcept
     for (;;) {
         const std::uint64_t seq = seq_.load(std::memory_order_acquire);
         if (seq % 2 == 0) {
-            const Mixed mixed{mixedFrames_.load(std::memory_order_relaxed), mixedAtNs_.load(std::memory_order_relaxed)};
+            const Mixed mixed{mixedFrames_.load(std::memory_order_relaxed), mixedAtNs_.load(std::memory_order_relaxed),
+                              mixedLeadNs_.load(std::memory_order_relaxed)};
             std::atomic_thread_fence(std::memory_order_acquire);
             if (seq_.load(std::memory_order_relaxed) == seq)
                 return mixed;
@@ -209,6 +256,9 @@ void SdlMediaPlayer::play()
     }
     state_ = State::Playing;
     floorMs_ = 0;
+    // Nothing has been heard yet, so the delay known now is taken in whole.
+    appliedDelayNs_ = latency_ ? std::max<std::int64_t>(latency_->delayNs(), 0) : 0;
+    delayUpdatedNs_ = steadyNs();
 }
 
 void SdlMediaPlayer::stop()
@@ -256,17 +306,37 @@ std::int32_t SdlMediaPlayer::position() noexcept
     }
 
     const Mixed mixed = readMixed();
-    const std::int64_t heardAtCallback = mixed.frames - startFrames_ - kBufferFrames;
-    // Between callbacks the device keeps playing at its rate; beyond one
-    // buffer it would be playing frames not mixed yet, so stop there.
-    const std::int64_t bufferNs = std::int64_t{kBufferFrames} * 1'000'000'000 / rate_;
-    const std::int64_t sinceNs = std::clamp<std::int64_t>(steadyNs() - mixed.atNs, 0, bufferNs);
-    const std::int64_t heard = heardAtCallback + sinceNs * rate_ / 1'000'000'000;
-
+    const std::int64_t nowNs = steadyNs();
+    const std::int64_t heard = latency_ ? serverHeardFrames(mixed, nowNs) : plainHeardFrames(mixed, nowNs);
     const std::int64_t ms = std::clamp<std::int64_t>(heard * 1000 / rate_, 0, lengthMs_);
     floorMs_ = std::max(floorMs_, static_cast<std::int32_t>(ms));
     return floorMs_;
 }
+
+std::int64_t SdlMediaPlayer::plainHeardFrames(const Mixed& mixed, std::int64_t nowNs) const noexcept
+{
+    const std::int64_t heardAtCallback = mixed.frames - startFrames_ - kBufferFrames;
+    // Between callbacks the device keeps playing at its rate; beyond one
+    // buffer it would be playing frames not mixed yet, so stop there.
+    const std::int64_t bufferNs = std::int64_t{kBufferFrames} * 1'000'000'000 / rate_;
+    const std::int64_t sinceNs = std::clamp<std::int64_t>(nowNs - mixed.atNs, 0, bufferNs);
+    return heardAtCallback + sinceNs * rate_ / 1'000'000'000;
+}
+
+std::int64_t SdlMediaPlayer::serverHeardFrames(const Mixed& mixed, std::int64_t nowNs) noexcept
+{
+    // Eased towards the latest figure with a time constant of kDelayEaseMs:
+    // a 20 ms change moves the position by 4 ms in the first 50 ms tick, and
+    // is 95 % taken in after 15 ticks.
+    const std::int64_t target = std::max<std::int64_t>(latency_->delayNs(), 0);
+    const std::int64_t elapsed = std::clamp<std::int64_t>(nowNs - delayUpdatedNs_, 0, kDelayEaseMs * 1'000'000);
+    appliedDelayNs_ += (target - appliedDelayNs_) * elapsed / (kDelayEaseMs * 1'000'000);
+    delayUpdatedNs_ = nowNs;
+    const std::int64_t mixedNowNs = nowNs + mixed.leadNs - appliedDelayNs_;
+    return mixedNowNs / 1000 * rate_ / 1'000'000 - startFrames_ - kBufferFrames;
+}
+
+std::int64_t SdlMediaPlayer::appliedDelayNs() const noexcept { return latency_ ? appliedDelayNs_ : 0; }
 
 std::int64_t SdlMediaPlayer::framesConsumed() const noexcept
 {

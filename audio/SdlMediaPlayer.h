@@ -1,13 +1,17 @@
 #pragma once
 // MediaPlayer on SDL2_mixer: one music stream, played on the default output
 // device with a small buffer so the position the game reads is close to what
-// the player hears.
+// the player hears; behind a sound server, the server's own delay is taken
+// off as well.
 
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "audio/MediaPlayer.h"
+#include "audio/OutputLatency.h"
 
 struct _Mix_Music;
 
@@ -28,7 +32,10 @@ public:
     // Asked for; the device may pick another rate (see sampleRate()).
     static constexpr int kWantedRate = 44100;
 
-    SdlMediaPlayer();
+    // `latency` makes the source of the server's delay once the device is
+    // open (see OutputLatency.h); tests pass a fake, benchmarks one that
+    // returns nullptr to measure the plain position.
+    explicit SdlMediaPlayer(OutputLatencyFactory latency = makeServerLatency);
     ~SdlMediaPlayer() override;
     SdlMediaPlayer(const SdlMediaPlayer&) = delete;
     SdlMediaPlayer& operator=(const SdlMediaPlayer&) = delete;
@@ -40,13 +47,24 @@ public:
     void play() override;
     void stop() override;
     std::int32_t length() const noexcept override;
-    // While playing: the frames mixed for the music since play(), less the
+    // While playing, without a latency source (no sound server: SDL's dummy
+    // or ALSA driver): the frames mixed for the music since play(), less the
     // buffer the device was handed last (it is heard from that callback on),
-    // advanced by the steady clock since that callback by at most one buffer;
-    // in ms rounded down, clamped to 0..length() and to no less than any value
-    // returned since play(). Output latency below SDL (a sound server, say)
-    // is not included; SDL2 does not report it.
+    // advanced by the steady clock since that callback by at most one buffer.
+    // With one: the steady clock, set to the frames mixed by the mean over the
+    // last kClockCallbacks callbacks (a server calls back in step with its own
+    // cycle, not the device's, so single callbacks are several ms early or
+    // late), less one buffer, less the server's delay. A change in that delay
+    // is eased in with a time constant of kDelayEaseMs, so the position does
+    // not jump; an unknown delay counts as 0, as without a source.
+    // Either way in ms rounded down, clamped to 0..length() and to no less
+    // than any value returned since play().
     std::int32_t position() noexcept override;
+    // The server's delay position() takes off now, in ns; 0 without a source.
+    std::int64_t appliedDelayNs() const noexcept;
+
+    static constexpr int kClockCallbacks = 32;
+    static constexpr std::int64_t kDelayEaseMs = 250;
 
     // Frames of the music the device has played since play(): mixed less one
     // buffer, without the clock interpolation position() adds, at most the
@@ -62,14 +80,19 @@ private:
     struct Mixed {
         std::int64_t frames;  // since the device opened
         std::int64_t atNs;    // steady clock at the end of that callback
+        std::int64_t leadNs;  // mean of (frames as time - steady clock) over the last callbacks
     };
 
+    void initAudio();
     void openDevice();
     void closeFile() noexcept;
     Mixed readMixed() const noexcept;
     std::int64_t lengthFrames() const noexcept;
+    std::int64_t plainHeardFrames(const Mixed& mixed, std::int64_t nowNs) const noexcept;
+    std::int64_t serverHeardFrames(const Mixed& mixed, std::int64_t nowNs) noexcept;
     [[noreturn]] void fail(const std::string& reason) const;
     static void onMixed(void* self, std::uint8_t* stream, int bytes);
+    std::int64_t addLead(std::int64_t frames, std::int64_t atNs) noexcept;
 
     std::string fileName_;
     _Mix_Music* music_ = nullptr;
@@ -80,6 +103,11 @@ private:
     std::int64_t stoppedFrames_ = 0;  // framesConsumed() at stop()
     std::int64_t startFrames_ = 0;    // mixed frames when play() started the music
 
+    OutputLatencyFactory latencyFactory_;
+    std::unique_ptr<OutputLatency> latency_;  // null: no server to ask
+    std::int64_t appliedDelayNs_ = 0;         // what position() subtracts now
+    std::int64_t delayUpdatedNs_ = 0;         // steady clock of its last update
+
     bool deviceOpen_ = false;
     std::uint32_t deviceId_ = 0;  // 0 when unknown; locking id 0 is a no-op
     int rate_ = 0;
@@ -89,7 +117,14 @@ private:
     std::atomic<std::uint64_t> seq_{0};
     std::atomic<std::int64_t> mixedFrames_{0};
     std::atomic<std::int64_t> mixedAtNs_{0};
+    std::atomic<std::int64_t> mixedLeadNs_{0};
     std::atomic<int> frameBytes_{0};  // set before the callback is installed
+    std::atomic<int> clockRate_{0};   // likewise
+
+    // The audio thread's own: the last callbacks' leads and their sum.
+    std::array<std::int64_t, kClockCallbacks> leads_{};
+    std::int64_t leadSum_ = 0;
+    int leadCount_ = 0;
 };
 
 }  // namespace zorv

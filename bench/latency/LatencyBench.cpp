@@ -1,0 +1,309 @@
+// Plays a click track through the real SdlMediaPlayer and compares the moment
+// position() crosses each click with the moment that click leaves the sound
+// server, recorded from the sink's monitor with steady-clock timestamps. Each
+// run plays the track twice: with the plain position (no latency source, as
+// the player was before it asked the server) and with the server's delay
+// taken off. Run by scripts/latency-bench.sh, which starts private servers;
+// see docs/performance.md.
+//
+//   latency_bench --label NAME --recorder pulse|pipewire|none [--sink zorv_null]
+//                 [--rate 48000] [--seconds 20] [--check]
+//
+// --recorder none (SDL's dummy driver: nothing to record) compares position()
+// with the frames the device consumed instead, and the delay applied.
+// Prints FIGURE lines (name, result, target, verdict) on stdout, details on
+// stderr. --check exits 1 unless taking the delay off moved the median
+// towards 0 by more than the spread of either run (the CI test).
+#define SDL_MAIN_HANDLED
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "MonitorRecorder.h"
+#include "audio/SdlMediaPlayer.h"
+
+namespace {
+
+using zorv::SdlMediaPlayer;
+
+constexpr int kTrackRate = 44100;
+constexpr int kFirstClickMs = 1000;
+constexpr int kClickEveryMs = 250;
+constexpr double kTargetMedianMs = 3.0;
+constexpr double kTargetIqrMs = 2.0;
+
+std::int64_t steadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// 16-bit stereo WAV at 44.1 kHz: silence with a 1 ms pulse at 0.7 of full
+// scale every kClickEveryMs from kFirstClickMs on, one second of silence at
+// the end. Returns the clicks' times in ms.
+std::vector<int> writeClickTrack(const std::string& name, int seconds)
+{
+    const std::int64_t frames = std::int64_t{kTrackRate} * seconds;
+    std::vector<std::int16_t> pcm(static_cast<std::size_t>(frames) * 2, 0);
+    std::vector<int> clicks;
+    for (int ms = kFirstClickMs; ms <= seconds * 1000 - 1000; ms += kClickEveryMs) {
+        clicks.push_back(ms);
+        const std::int64_t first = std::int64_t{ms} * kTrackRate / 1000;
+        for (std::int64_t f = first; f < first + kTrackRate / 1000; ++f)
+            pcm[static_cast<std::size_t>(f) * 2] = pcm[static_cast<std::size_t>(f) * 2 + 1] = 22937;
+    }
+    auto le = [](std::uint32_t v, int n) {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += static_cast<char>((v >> (8 * i)) & 0xff);
+        return s;
+    };
+    const auto bytes = static_cast<std::uint32_t>(pcm.size() * 2);
+    std::ofstream out(name, std::ios::binary);
+    out << "RIFF" << le(36 + bytes, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(2, 2) << le(kTrackRate, 4)
+        << le(kTrackRate * 4, 4) << le(4, 2) << le(16, 2) << "data" << le(bytes, 4);
+    out.write(reinterpret_cast<const char*>(pcm.data()), bytes);
+    return clicks;
+}
+
+struct Read {
+    std::int64_t atNs;
+    std::int32_t ms;
+    std::int64_t costNs;      // of the position() call
+    std::int64_t consumedMs;  // framesConsumed() just before, in ms
+    std::int64_t delayNs;     // the delay position() took off
+};
+
+// Reads position() about every 200 us until the song has ended.
+std::vector<Read> pollUntilEnd(SdlMediaPlayer& player)
+{
+    std::vector<Read> reads;
+    reads.reserve(400000);
+    const std::int64_t deadline = steadyNs() + (std::int64_t{player.length()} + 5000) * 1'000'000;
+    for (;;) {
+        const std::int64_t consumed = player.framesConsumed() * 1000 / player.sampleRate();
+        const std::int64_t at = steadyNs();
+        const std::int32_t ms = player.position();
+        const std::int64_t cost = steadyNs() - at;
+        reads.push_back({at, ms, cost, consumed, player.appliedDelayNs()});
+        if (ms >= player.length() || at > deadline)
+            break;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return reads;
+}
+
+// When position() first read `ms` or more: midway between that read and the
+// one before it.
+std::int64_t crossing(const std::vector<Read>& reads, int ms)
+{
+    const auto it = std::find_if(reads.begin(), reads.end(), [&](const Read& r) { return r.ms >= ms; });
+    if (it == reads.end())
+        return -1;
+    if (it == reads.begin())
+        return it->atNs;
+    return (std::prev(it)->atNs + it->atNs) / 2;
+}
+
+double quantile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    const double at = q * static_cast<double>(v.size() - 1);
+    const auto lo = static_cast<std::size_t>(at);
+    const std::size_t hi = std::min(lo + 1, v.size() - 1);
+    return v[lo] + (v[hi] - v[lo]) * (at - static_cast<double>(lo));
+}
+
+struct Spread {
+    double median, iqr, min, max;
+    std::size_t n;
+};
+
+Spread spread(const std::vector<double>& v)
+{
+    return {quantile(v, 0.5), quantile(v, 0.75) - quantile(v, 0.25), quantile(v, 0), quantile(v, 1), v.size()};
+}
+
+struct Options {
+    std::string label = "server";
+    std::string recorder = "pulse";
+    std::string sink = "zorv_null";
+    int rate = 48000;
+    int seconds = 20;
+    bool check = false;
+};
+
+struct RunResult {
+    Spread heard;     // heard - position at each click, ms
+    Spread vsDevice;  // position - frames consumed, ms, at every read
+    Spread costUs;    // of position()
+    double delayMinMs, delayMaxMs;
+};
+
+RunResult playOnce(const Options& o, const std::string& track, const std::vector<int>& clicks, bool compensate)
+{
+    zorv::OutputLatencyFactory none = [](const zorv::OutputStream&) { return nullptr; };
+    struct Zero final : zorv::OutputLatency {
+        std::int64_t delayNs() const noexcept override { return 0; }
+    };
+    zorv::OutputLatencyFactory zero = [](const zorv::OutputStream&) { return std::make_unique<Zero>(); };
+    SdlMediaPlayer player(
+        compensate ? (std::getenv("BENCH_ZERO") ? zero : zorv::OutputLatencyFactory(zorv::makeServerLatency)) : none);
+    player.setFileName(track);
+    player.open();
+    std::unique_ptr<zorv::bench::Recorder> recorder;
+    if (o.recorder == "pulse")
+        recorder = zorv::bench::makePulseRecorder(o.sink, o.rate);
+    else if (o.recorder == "pipewire")
+        recorder = zorv::bench::makePipeWireRecorder(o.sink, o.rate);
+    // Time for the servers to settle on their buffering and for the player's
+    // source to collect its first answers. A PulseAudio null sink left idle
+    // has rendered up to two seconds ahead, and a new stream waits for that
+    // to pass.
+    std::this_thread::sleep_for(std::chrono::milliseconds(4000));
+    player.play();
+    const std::vector<Read> reads = pollUntilEnd(player);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    RunResult r{};
+    std::vector<double> vsDevice, cost, delays;
+    for (const Read& read : reads) {
+        if (read.ms > 0 && read.ms < player.length())
+            vsDevice.push_back(static_cast<double>(read.ms - read.consumedMs));
+        cost.push_back(static_cast<double>(read.costNs) / 1000.0);
+        delays.push_back(static_cast<double>(read.delayNs) / 1e6);
+    }
+    r.vsDevice = spread(vsDevice);
+    r.costUs = spread(cost);
+    r.delayMinMs = quantile(delays, 0);
+    r.delayMaxMs = quantile(delays, 1);
+    std::vector<double> heard;
+    if (recorder) {
+        const std::vector<zorv::bench::Onset> onsets = recorder->stop(0.35f, 100);
+        std::size_t next = 0;
+        for (const int ms : clicks) {
+            const std::int64_t at = crossing(reads, ms);
+            while (next < onsets.size() && onsets[next].heardNs < at - 100'000'000)
+                ++next;
+            if (at < 0 || next == onsets.size() || onsets[next].heardNs > at + 200'000'000)
+                continue;
+            heard.push_back(static_cast<double>(onsets[next].heardNs - at) / 1e6);
+            ++next;
+        }
+        std::fprintf(stderr, "  %s: %zu onsets for %zu clicks; %s\n", compensate ? "after" : "before", onsets.size(),
+                     clicks.size(), recorder->summary().c_str());
+    }
+    r.heard = spread(heard);
+    std::fprintf(stderr, "  %s: driver %s at %d Hz, %zu reads, delay taken off %.2f..%.2f ms\n",
+                 compensate ? "after" : "before", SDL_GetCurrentAudioDriver(), player.sampleRate(), reads.size(),
+                 r.delayMinMs, r.delayMaxMs);
+    return r;
+}
+
+void figure(const std::string& name, const std::string& result, const std::string& target, const char* verdict)
+{
+    std::printf("FIGURE\t%s\t%s\t%s\t%s\n", name.c_str(), result.c_str(), target.c_str(), verdict);
+}
+
+std::string format(const char* f, double a, double b, std::size_t n)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, f, a, b, n);
+    return text;
+}
+
+Options parse(int argc, char** argv)
+{
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        const std::string key = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (key == "--check") {
+            o.check = true;
+            continue;
+        }
+        if (key == "--label")
+            o.label = value;
+        else if (key == "--recorder")
+            o.recorder = value;
+        else if (key == "--sink")
+            o.sink = value;
+        else if (key == "--rate")
+            o.rate = std::atoi(value);
+        else if (key == "--seconds")
+            o.seconds = std::max(4, std::atoi(value));
+        else
+            throw std::invalid_argument("unknown option " + key);
+        ++i;
+    }
+    return o;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    try {
+        const Options o = parse(argc, argv);
+        const auto dir = std::filesystem::temp_directory_path() / ("zorv-latency-" + std::to_string(getpid()));
+        std::filesystem::create_directories(dir);
+        const std::string track = (dir / "clicks.wav").string();
+        const std::vector<int> clicks = writeClickTrack(track, o.seconds);
+        std::fprintf(stderr, "== %s: %zu clicks over %d s\n", o.label.c_str(), clicks.size(), o.seconds);
+        const RunResult before = playOnce(o, track, clicks, false);
+        const RunResult after = playOnce(o, track, clicks, true);
+        std::filesystem::remove_all(dir);
+
+        const std::string target = "|median| <= 3 ms, IQR <= 2 ms";
+        if (o.recorder != "none") {
+            const char* f = "median %+.2f ms, IQR %.2f ms (n=%zu)";
+            figure(o.label + ": heard - position, before",
+                   format(f, before.heard.median, before.heard.iqr, before.heard.n), "", "");
+            const bool ok = std::abs(after.heard.median) <= kTargetMedianMs && after.heard.iqr <= kTargetIqrMs &&
+                            after.heard.n * 10 >= clicks.size() * 9;
+            figure(o.label + ": heard - position, after", format(f, after.heard.median, after.heard.iqr, after.heard.n),
+                   target, ok ? "ok" : "MISS");
+        } else {
+            const char* f = "median %+.2f ms, IQR %.2f ms (n=%zu)";
+            const bool same = std::abs(after.vsDevice.median - before.vsDevice.median) <= 0.5 &&
+                              after.delayMinMs == 0 && after.delayMaxMs == 0;
+            figure(o.label + ": position - device, before",
+                   format(f, before.vsDevice.median, before.vsDevice.iqr, before.vsDevice.n), "", "");
+            figure(o.label + ": position - device, after",
+                   format(f, after.vsDevice.median, after.vsDevice.iqr, after.vsDevice.n) + ", delay taken off " +
+                       format("%.1f..%.1f ms", after.delayMinMs, after.delayMaxMs, 0),
+                   "unchanged, 0 ms taken off", same ? "ok" : "MISS");
+        }
+        const char* c = "median %.2f us, max %.2f us (n=%zu)";
+        figure(o.label + ": position() call, before",
+               format(c, before.costUs.median, before.costUs.max, before.costUs.n), "", "");
+        figure(o.label + ": position() call, after", format(c, after.costUs.median, after.costUs.max, after.costUs.n),
+               "no more than before", "");
+
+        if (o.check) {
+            const double noise = std::max(before.heard.iqr, after.heard.iqr);
+            const double moved = std::abs(before.heard.median) - std::abs(after.heard.median);
+            std::fprintf(stderr, "check: moved %.2f ms towards 0, noise %.2f ms\n", moved, noise);
+            if (!(moved > noise) || after.heard.n * 10 < clicks.size() * 9)
+                return 1;
+        }
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "latency_bench: %s\n", e.what());
+        return 2;
+    }
+}
