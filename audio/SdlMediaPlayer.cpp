@@ -307,7 +307,9 @@ std::int32_t SdlMediaPlayer::position() noexcept
 
     const Mixed mixed = readMixed();
     const std::int64_t nowNs = steadyNs();
-    const std::int64_t heard = latency_ ? serverHeardFrames(mixed, nowNs) : plainHeardFrames(mixed, nowNs);
+    // The clock needs at least one callback to be set by.
+    const bool serverClock = latency_ && mixed.atNs != 0;
+    const std::int64_t heard = serverClock ? serverHeardFrames(mixed, nowNs) : plainHeardFrames(mixed, nowNs);
     const std::int64_t ms = std::clamp<std::int64_t>(heard * 1000 / rate_, 0, lengthMs_);
     floorMs_ = std::max(floorMs_, static_cast<std::int32_t>(ms));
     return floorMs_;
@@ -333,7 +335,11 @@ std::int64_t SdlMediaPlayer::serverHeardFrames(const Mixed& mixed, std::int64_t 
     appliedDelayNs_ += (target - appliedDelayNs_) * elapsed / (kDelayEaseMs * 1'000'000);
     delayUpdatedNs_ = nowNs;
     const std::int64_t mixedNowNs = nowNs + mixed.leadNs - appliedDelayNs_;
-    return mixedNowNs / 1000 * rate_ / 1'000'000 - startFrames_ - kBufferFrames;
+    const std::int64_t heard = mixedNowNs / 1000 * rate_ / 1'000'000 - startFrames_ - kBufferFrames;
+    // Nothing is heard before it is mixed: should our audio thread stall (the
+    // server then runs dry), the clock waits for it.
+    const std::int64_t delayFrames = appliedDelayNs_ / 1000 * rate_ / 1'000'000;
+    return std::min(heard, mixed.frames - startFrames_ - delayFrames);
 }
 
 std::int64_t SdlMediaPlayer::appliedDelayNs() const noexcept { return latency_ ? appliedDelayNs_ : 0; }

@@ -54,7 +54,8 @@ public:
     // With one: the steady clock, set to the frames mixed by the mean over the
     // last kClockCallbacks callbacks (a server calls back in step with its own
     // cycle, not the device's, so single callbacks are several ms early or
-    // late), less one buffer, less the server's delay. A change in that delay
+    // late), less one buffer, less the server's delay, and never past the
+    // frames mixed less that delay. A change in that delay
     // is eased in with a time constant of kDelayEaseMs, so the position does
     // not jump; an unknown delay counts as 0, as without a source.
     // Either way in ms rounded down, clamped to 0..length() and to no less

@@ -1,19 +1,34 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages needed to build, run and test the game.
 # Idempotent: does nothing (no network, no root) when every package is present.
+#
+#   scripts/install-deps.sh                  to build and play
+#   scripts/install-deps.sh --audio-servers  also the sound servers the
+#                                            latency benchmark and its test
+#                                            run privately
+#
+# The servers are asked for only by name: installing PulseAudio or PipeWire's
+# pulse layer on a desktop that runs the other could change which one the
+# desktop starts at the next login, so scripts/play.sh never does.
 set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libsdl2-dev libsdl2-mixer-dev
+  libpulse-dev libpipewire-0.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-dejavu-core
   xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev
   lame sox
+  python3
   clang libclang-rt-14-dev clang-format
   desktop-file-utils dpkg-dev file lintian appstream
 )
+
+if [ "${1:-}" = --audio-servers ]; then
+  packages+=(pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus-daemon)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

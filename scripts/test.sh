@@ -14,7 +14,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh
+scripts/install-deps.sh --audio-servers
 
 stage() { printf '\n=== %s (%s)\n' "$1" "$(date +%T)"; }
 

@@ -199,8 +199,11 @@ RunResult playOnce(const Options& o, const std::string& track, const std::vector
             const std::int64_t at = crossing(reads, ms);
             while (next < onsets.size() && onsets[next].heardNs < at - 100'000'000)
                 ++next;
-            if (at < 0 || next == onsets.size() || onsets[next].heardNs > at + 200'000'000)
+            if (at < 0 || next == onsets.size() || onsets[next].heardNs > at + 200'000'000) {
+                std::fprintf(stderr, "  click at %d ms: no onset near position's crossing%s\n", ms,
+                             at < 0 ? " (never crossed)" : "");
                 continue;
+            }
             heard.push_back(static_cast<double>(onsets[next].heardNs - at) / 1e6);
             ++next;
         }

@@ -7,6 +7,7 @@
 #define SDL_MAIN_HANDLED
 #include <SDL_mixer.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "audio/SdlMediaPlayer.h"
 #include "support/TempDir.h"
@@ -252,6 +254,104 @@ TEST(SdlMediaPlayer, PositionReachesLengthAtTheEndAndStaysThere)
     player.stop();
     EXPECT_EQ(player.position(), player.length());
     expectFromStart(player, playNow(player));
+}
+
+// A sound server's delay as a test scripts it: -1 (unknown) until set, or a
+// factory that fails.
+class ScriptedLatency final : public OutputLatency {
+public:
+    explicit ScriptedLatency(std::atomic<std::int64_t>& ns) : ns_(ns) {}
+    std::int64_t delayNs() const noexcept override { return ns_.load(); }
+
+private:
+    std::atomic<std::int64_t>& ns_;
+};
+
+struct DelayCase {
+    const char* name;
+    std::vector<std::int64_t> delaysMs;  // one per 400 ms of the tone; -1 unknown
+    bool factoryThrows;
+};
+
+// Whatever the server says, and however suddenly it changes its mind, the
+// position takes the delay off without ever running backwards or leaping,
+// falls back to no delay when the figure is gone or never came, and still
+// ends at the length.
+TEST(SdlMediaPlayer, ServerDelayIsTakenOffSmoothlyAndTheSongStillEnds)
+{
+    const DelayCase cases[] = {
+        {"steady 100 ms", {100}, false},
+        {"grows and shrinks by 60 ms", {20, 80, 20, 80, 20}, false},
+        {"server gone mid-song", {40, 40, -1}, false},
+        {"a Bluetooth-sized delay appears, then goes", {0, 250, 250, 0}, false},
+        {"never known", {-1}, false},
+        {"source fails to start", {}, true},
+    };
+    for (const DelayCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<std::int64_t> delayNs{c.delaysMs.empty() ? -1 : c.delaysMs.front() * 1'000'000};
+        SdlMediaPlayer player([&](const OutputStream&) -> std::unique_ptr<OutputLatency> {
+            if (c.factoryThrows)
+                throw std::runtime_error("no server");
+            return std::make_unique<ScriptedLatency>(delayNs);
+        });
+        player.setFileName(kTone);
+        player.open();
+        const auto start = std::chrono::steady_clock::now();
+        player.play();
+        std::int32_t last = 0;
+        auto lastAt = start;
+        while (last < player.length() && std::chrono::steady_clock::now() - start < 6s) {
+            std::this_thread::sleep_for(5ms);
+            const auto now = std::chrono::steady_clock::now();
+            const auto sinceStart = std::chrono::duration_cast<std::chrono::milliseconds>(now - start).count();
+            const auto step = static_cast<std::size_t>(sinceStart / 400);
+            if (!c.delaysMs.empty())
+                delayNs = c.delaysMs[std::min(step, c.delaysMs.size() - 1)] * 1'000'000;
+            const std::int64_t before = player.framesConsumed() * 1000 / player.sampleRate();
+            const std::int32_t position = player.position();
+            const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(now - lastAt).count();
+            ASSERT_GE(position, last) << "ran backwards at " << sinceStart << " ms";
+            // A 250 ms change eased in over 250 ms moves the position by at
+            // most its own elapsed time again; the end may come a buffer and
+            // the delay early.
+            if (position < player.length()) {
+                EXPECT_LE(position - last, 2 * elapsed + 15) << "leapt at " << sinceStart << " ms";
+                EXPECT_LE(position, before + 30) << "ahead of the device at " << sinceStart << " ms";
+            }
+            last = position;
+            lastAt = now;
+        }
+        EXPECT_EQ(last, player.length());
+        // Not before its time (the dummy driver plays 4 % fast).
+        EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(player.length() * 9 / 10));
+        if (c.factoryThrows || c.delaysMs.back() < 0) {
+            EXPECT_LT(player.appliedDelayNs(), 1'000'000);  // eased out
+        }
+    }
+}
+
+// Taken off in full once settled: the position stays that far behind the
+// frames the device has played.
+TEST(SdlMediaPlayer, SettledServerDelayPutsThePositionThatFarBehindTheDevice)
+{
+    std::atomic<std::int64_t> delayNs{120'000'000};
+    SdlMediaPlayer player([&](const OutputStream&) { return std::make_unique<ScriptedLatency>(delayNs); });
+    player.setFileName(kTone);
+    player.open();
+    player.play();
+    std::this_thread::sleep_for(1200ms);  // the clock's window and the ease settle
+    for (int i = 0; i < 20; ++i) {
+        const std::int64_t before = player.framesConsumed() * 1000 / player.sampleRate();
+        const std::int32_t position = player.position();
+        const std::int64_t after = player.framesConsumed() * 1000 / player.sampleRate();
+        // The dummy driver runs 4 % fast, which the clock's mean over its
+        // window lags by up to 8 ms; plus one buffer of interpolation.
+        EXPECT_GE(position, before - 120 - 20);
+        EXPECT_LE(position, after + 12 - 120 + 5);
+        EXPECT_EQ(player.appliedDelayNs(), 120'000'000);
+        std::this_thread::sleep_for(40ms);
+    }
 }
 
 // The cut file keeps the header claiming the full 3 s, so it opens with that

@@ -104,6 +104,8 @@ while read -r field name; do
 done <<'EOF'
 Depends libqt6widgets6
 Depends libsdl2-mixer-2.0-0
+Depends libpulse0
+Depends libpipewire-0.3-0
 Depends qt6-qpa-plugins
 Recommends fonts-nanum
 EOF
