@@ -11,7 +11,8 @@
 #
 # Runs: PulseAudio; PipeWire with pipewire-pulse and WirePlumber, through the
 # driver the game picks (pulseaudio) and through SDL's pipewire driver; SDL's
-# dummy driver (no server: nothing may change). --sweep adds PipeWire runs at
+# dummy driver (no server: nothing may change). For each server once more, the
+# server killed mid-song: the position must still reach the length. --sweep adds PipeWire runs at
 # forced quanta of 64 to 2048 frames, the data the PipeWire delay model is
 # fitted to. --check runs PulseAudio only and exits 1 unless taking the delay
 # off moved the median towards 0 by more than the spread (the audio-server
@@ -134,6 +135,7 @@ EOF
   start_dbus "$dir"
   start "$dir" "$dir/pulseaudio.log" pulseaudio -n -F "$dir/default.pa" --daemonize=no --system=no \
     --use-pid-file=no --exit-idle-time=-1 --disallow-module-loading=no --log-target=stderr
+  server_pid=${pids[-1]}
   wait_for "PulseAudio" "$dir/pulseaudio.log" in_env "$dir" pactl info
 }
 
@@ -176,6 +178,7 @@ EOF
   echo "-- no Bluetooth" >"$dir/config/wireplumber/bluetooth.lua.d/90-enable-all.lua"
   start_dbus "$dir"
   start "$dir" "$dir/pipewire.log" env PIPEWIRE_CONFIG_DIR="$conf" pipewire
+  server_pid=${pids[-1]}
   wait_for "PipeWire" "$dir/pipewire.log" test -S "$dir/run/pipewire-0"
   start "$dir" "$dir/pipewire-pulse.log" env PIPEWIRE_CONFIG_DIR="$conf" pipewire-pulse
   start "$dir" "$dir/wireplumber.log" wireplumber
@@ -228,6 +231,10 @@ echo "== PulseAudio" >&2
 start_pulseaudio
 run "$work/pulseaudio" "" --label "PulseAudio, game's driver (pulseaudio)" --recorder pulse
 cleanup
+# Again, for the server to be killed 3 s into an 8 s song.
+start_pulseaudio
+run "$work/pulseaudio" "" --label "PulseAudio" --kill "$server_pid" --seconds 8 || true
+cleanup
 
 echo "== PipeWire" >&2
 start_pipewire
@@ -244,6 +251,9 @@ if [ -n "$sweep" ]; then
     run "$pw" pipewire --label "PipeWire, pipewire, quantum $quantum" --recorder pipewire
   done
 fi
+cleanup
+start_pipewire
+run "$pw" "" --label "PipeWire" --kill "$server_pid" --seconds 8 || true
 cleanup
 
 echo "== SDL's dummy driver, no server" >&2
