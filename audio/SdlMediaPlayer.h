@@ -55,9 +55,9 @@ public:
     // last kClockCallbacks callbacks (a server calls back in step with its own
     // cycle, not the device's, so single callbacks are several ms early or
     // late), less one buffer, less the server's delay, and never past the
-    // frames mixed less that delay. A change in that delay
-    // is eased in with a time constant of kDelayEaseMs, so the position does
-    // not jump; an unknown delay counts as 0, as without a source.
+    // frames mixed less that delay. A change in that delay is eased in with a
+    // time constant of kDelayEaseMs, so the position does not jump; an
+    // unknown delay counts as 0, as without a source.
     // Either way in ms rounded down, clamped to 0..length() and to no less
     // than any value returned since play().
     std::int32_t position() noexcept override;
@@ -68,8 +68,8 @@ public:
     static constexpr std::int64_t kDelayEaseMs = 250;
 
     // Frames of the music the device has played since play(): mixed less one
-    // buffer, without the clock interpolation position() adds, at most the
-    // length in frames. 0 before the first play() after open(), kept by
+    // buffer, without the clock interpolation position() adds and without a
+    // server's delay taken off, at most the length in frames. 0 before the first play() after open(), kept by
     // stop(). Frames are per channel, at sampleRate().
     std::int64_t framesConsumed() const noexcept;
     // The device's rate in Hz once the first open() reached the device, else 0.
