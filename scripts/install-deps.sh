@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsdl2-dev libsdl2-mixer-dev
+  libsdl2-dev libsdl2-mixer-dev libaubio-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-dejavu-core
   xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev

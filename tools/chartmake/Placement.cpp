@@ -1,0 +1,194 @@
+#include "tools/chartmake/Placement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+#include "charting/Charting.h"
+
+namespace zorv::chartmake {
+namespace {
+
+struct LevelRule {
+    Level level;
+    std::string_view name;
+    double notesPerSecond;
+    std::int32_t minGapMs;  // between any two notes
+    float halfBeatWeight;   // an onset half way between beats, against one on a beat
+    float offBeatWeight;    // anywhere else
+};
+
+// The bundled charts, written by hand from the scores, run at 1.2 notes a
+// second (easy) and 1.8 (medium).
+constexpr LevelRule kRules[] = {
+    {Level::easy, "easy", 1.1, 450, 0.0f, 0.0f},
+    {Level::medium, "medium", 1.9, 200, 0.7f, 0.4f},
+    {Level::hard, "hard", 2.8, charting::kMinNoteGapMs, 0.85f, 0.6f},
+};
+static_assert(kRules[2].minGapMs >= charting::kMinNoteGapMs);
+
+const LevelRule& ruleOf(Level level) { return kRules[static_cast<int>(level)]; }
+
+// An onset's strength is judged against the onsets around it, so a quiet
+// verse is charted as well as a loud chorus.
+constexpr double kNeighbourhoodMs = 4000;
+// Onsets weaker than this share of the song's strong ones are noise.
+constexpr float kFaintShare = 0.02f;
+
+struct Candidate {
+    std::int32_t ms;
+    float score;
+    float pitch;
+    bool onBeat;
+};
+
+float percentile(std::vector<float> values, double share)
+{
+    if (values.empty())
+        return 0;
+    const auto at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(at), values.end());
+    return values[at];
+}
+
+// Strength against the neighbourhood's upper quartile, at most 2.
+std::vector<float> relativeStrength(const std::vector<Onset>& onsets, float floor)
+{
+    std::vector<float> result(onsets.size());
+    std::vector<float> around;
+    std::size_t from = 0;
+    std::size_t to = 0;
+    for (std::size_t i = 0; i < onsets.size(); ++i) {
+        while (onsets[from].ms < onsets[i].ms - kNeighbourhoodMs)
+            ++from;
+        while (to < onsets.size() && onsets[to].ms <= onsets[i].ms + kNeighbourhoodMs)
+            ++to;
+        around.clear();
+        for (std::size_t j = from; j < to; ++j)
+            around.push_back(onsets[j].strength);
+        const float reference = std::max(percentile(around, 0.75), floor);
+        result[i] = std::min(onsets[i].strength / reference, 2.0f);
+    }
+    return result;
+}
+
+enum class Metre { beat, halfBeat, other };
+
+Metre metreOf(double ms, const std::vector<double>& beats)
+{
+    const auto after = std::lower_bound(beats.begin(), beats.end(), ms);
+    if (after != beats.end() && *after - ms <= kOnBeatMs)
+        return Metre::beat;
+    if (after != beats.begin() && ms - *std::prev(after) <= kOnBeatMs)
+        return Metre::beat;
+    if (after != beats.end() && after != beats.begin()) {
+        const double half = (*after + *std::prev(after)) / 2;
+        if (std::fabs(ms - half) <= kOnBeatMs)
+            return Metre::halfBeat;
+    }
+    return Metre::other;
+}
+
+// Takes candidates strongest first, each at least `gap` ms from every one
+// taken before.
+std::vector<const Candidate*> spaced(const std::vector<Candidate>& byScore, std::int32_t gap, std::size_t most)
+{
+    std::vector<const Candidate*> taken;
+    std::set<std::int32_t> times;
+    for (const Candidate& c : byScore) {
+        if (taken.size() == most)
+            break;
+        const auto next = times.lower_bound(c.ms);
+        if (next != times.end() && *next - c.ms < gap)
+            continue;
+        if (next != times.begin() && c.ms - *std::prev(next) < gap)
+            continue;
+        times.insert(c.ms);
+        taken.push_back(&c);
+    }
+    return taken;
+}
+
+std::vector<Candidate> candidatesFor(const Features& features, const Beats& beats, const LevelRule& rule,
+                                     LeftOut& leftOut)
+{
+    std::vector<float> all;
+    for (const Onset& onset : features.onsets)
+        all.push_back(onset.strength);
+    const float strong = percentile(all, 0.9);
+    const std::vector<float> relative = relativeStrength(features.onsets, kFaintShare * strong);
+    const double lastMs = std::min<double>(features.audio.lengthMs, features.durationMs);
+    std::vector<Candidate> result;
+    for (std::size_t i = 0; i < features.onsets.size(); ++i) {
+        const Onset& onset = features.onsets[i];
+        const auto ms = static_cast<std::int32_t>(std::lround(onset.ms));
+        if (ms < charting::kLeadMs) {
+            ++leftOut.inLead;
+            continue;
+        }
+        if (ms > lastMs)
+            continue;
+        if (onset.strength < kFaintShare * strong) {
+            ++leftOut.faint;
+            continue;
+        }
+        const Metre metre = beats.ms.empty() ? Metre::beat : metreOf(onset.ms, beats.ms);
+        const float weight = metre == Metre::beat       ? 1.0f
+                             : metre == Metre::halfBeat ? rule.halfBeatWeight
+                                                        : rule.offBeatWeight;
+        if (weight <= 0) {
+            ++leftOut.offBeat;
+            continue;
+        }
+        result.push_back({ms, relative[i] * weight, onset.pitch, metre == Metre::beat});
+    }
+    return result;
+}
+
+}  // namespace
+
+std::string_view levelName(Level level) { return ruleOf(level).name; }
+
+std::optional<Level> levelNamed(std::string_view name)
+{
+    for (const LevelRule& rule : kRules) {
+        if (rule.name == name)
+            return rule.level;
+    }
+    return std::nullopt;
+}
+
+Placement placeNotes(const Features& features, const Beats& beats, Level level)
+{
+    const LevelRule& rule = ruleOf(level);
+    Placement placement;
+    std::vector<Candidate> byScore = candidatesFor(features, beats, rule, placement.leftOut);
+    std::stable_sort(byScore.begin(), byScore.end(), [](const Candidate& a, const Candidate& b) {
+        return a.score != b.score ? a.score > b.score : a.ms < b.ms;
+    });
+
+    const double playableSeconds = std::max(0.0, features.durationMs - charting::kLeadMs) / 1000.0;
+    const auto byDensity = static_cast<int>(std::lround(rule.notesPerSecond * playableSeconds));
+    placement.wanted = std::max(1, std::min(byDensity, charting::kMaxNotes));
+    placement.capped = byDensity > charting::kMaxNotes;
+    const auto wanted = static_cast<std::size_t>(placement.wanted);
+
+    // The smallest spacing at which the strongest-first pass takes no more
+    // than wanted: notes then spread evenly wherever there are onsets.
+    std::int32_t low = rule.minGapMs;
+    std::int32_t high = std::max(low, static_cast<std::int32_t>(features.durationMs) + 1);
+    while (low < high) {
+        const std::int32_t gap = low + (high - low) / 2;
+        if (spaced(byScore, gap, wanted + 1).size() <= wanted)
+            high = gap;
+        else
+            low = gap + 1;
+    }
+    for (const Candidate* c : spaced(byScore, low, wanted))
+        placement.picks.push_back({c->ms, c->pitch, c->onBeat});
+    std::sort(placement.picks.begin(), placement.picks.end(), [](const Pick& a, const Pick& b) { return a.ms < b.ms; });
+    placement.leftOut.thinned = static_cast<int>(byScore.size() - placement.picks.size());
+    return placement;
+}
+
+}  // namespace zorv::chartmake
