@@ -1,5 +1,6 @@
 #include "tools/chartmake/Command.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -113,35 +114,6 @@ std::string refusalToWrite(const MakeArgs& args)
     return {};
 }
 
-class ProgressLine {
-public:
-    explicit ProgressLine(std::string name) : name_(std::move(name)), shown_(isatty(STDERR_FILENO) == 1) {}
-    ~ProgressLine() { clear(); }
-    ProgressLine(const ProgressLine&) = delete;
-    ProgressLine& operator=(const ProgressLine&) = delete;
-
-    void operator()(std::int64_t done, std::int64_t expected)
-    {
-        if (!shown_ || expected < kProgressFromSeconds * kDecodeRate)
-            return;
-        const auto percent = static_cast<int>(std::min<std::int64_t>(99, done * 100 / expected));
-        std::fprintf(stderr, "\rzorv-chart: listening to %s: %d%%", name_.c_str(), percent);
-        std::fflush(stderr);
-        drawn_ = true;
-    }
-    void clear()
-    {
-        if (drawn_)
-            std::fputs("\r\033[K", stderr);
-        drawn_ = false;
-    }
-
-private:
-    std::string name_;
-    bool shown_;
-    bool drawn_ = false;
-};
-
 // The audio name a chart written to `out` carries, with a note when the
 // game would not find the audio under it beside the chart.
 std::string audioNameFor(const fs::path& audio, const std::string& out, std::string& note)
@@ -209,8 +181,8 @@ int runMake(const MakeArgs& args)
     }
     Features features;
     try {
-        ProgressLine progress(fs::path(args.audio).filename().string());
-        features = analyseFile(args.audio, [&](std::int64_t done, std::int64_t all) { progress(done, all); });
+        Listening listening(fs::path(args.audio).filename().string());
+        features = analyseFile(args.audio, [&](std::int64_t done, std::int64_t all) { listening(done, all); });
     } catch (const DecodeError& e) {
         std::fprintf(stderr, "zorv-chart: cannot use %s: %s; nothing written\n", args.audio.c_str(), e.what());
         return 2;
@@ -240,6 +212,35 @@ int runMake(const MakeArgs& args)
 }
 
 }  // namespace
+
+Listening::Listening(std::string name) : name_(std::move(name)), stderr_(dup(STDERR_FILENO))
+{
+    shown_ = stderr_ >= 0 && isatty(stderr_) == 1;
+    const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (stderr_ >= 0 && null >= 0)
+        dup2(null, STDERR_FILENO);
+    if (null >= 0)
+        close(null);
+}
+
+Listening::~Listening()
+{
+    if (drawn_)
+        dprintf(stderr_, "\r\033[K");
+    if (stderr_ >= 0) {
+        dup2(stderr_, STDERR_FILENO);
+        close(stderr_);
+    }
+}
+
+void Listening::operator()(std::int64_t done, std::int64_t expected)
+{
+    if (!shown_ || expected < kProgressFromSeconds * kDecodeRate)
+        return;
+    const auto percent = static_cast<int>(std::min<std::int64_t>(99, done * 100 / expected));
+    dprintf(stderr_, "\rzorv-chart: listening to %s: %d%%", name_.c_str(), percent);
+    drawn_ = true;
+}
 
 int makeCommand(int argc, char** argv)
 {

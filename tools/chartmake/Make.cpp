@@ -72,6 +72,10 @@ std::string summaryOf(const MadeChart& chart, const Features& features, Level le
             fixed(notes / (playableMs / 1000.0), 2) + " per second, lanes";
     for (int count : chart.lanes.perLane)
         text += " " + std::to_string(count);
+    if (features.audio.frames * 100 < features.audio.declaredFrames * 99)
+        text += "\n  the file ends after " + seconds(features.durationMs) + " though it says it lasts " +
+                seconds(features.audio.declaredFrames * 1000.0 / kDecodeRate) +
+                " (cut short?); the chart covers what is there";
     std::string left;
     const LeftOut& out = chart.placement.leftOut;
     add(left, out.inLead,
@@ -80,7 +84,9 @@ std::string summaryOf(const MadeChart& chart, const Features& features, Level le
     add(left, out.faint, "onsets too faint to tell from noise");
     add(left, out.thinned,
         chart.placement.capped
-            ? "onsets to stay within " + std::to_string(charting::kMaxNotes) + " notes, the most a chart holds"
+            ? "onsets to stay within " + std::to_string(chart.placement.wanted) + " notes, " +
+                  std::string(levelName(level)) + "'s share of the " + std::to_string(charting::kMaxNotes) +
+                  " a chart holds"
             : "onsets crowded out by stronger ones at " + std::string(levelName(level)) + "'s density");
     add(left, chart.lanes.noLane, "notes no lane could take (the arrows of every lane were still rising)");
     return text + left + "\n";

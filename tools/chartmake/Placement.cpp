@@ -13,6 +13,7 @@ struct LevelRule {
     Level level;
     std::string_view name;
     double notesPerSecond;
+    double mostNotes;       // share of kMaxNotes, so that long songs differ by level too
     std::int32_t minGapMs;  // between any two notes
     float halfBeatWeight;   // an onset half way between beats, against one on a beat
     float offBeatWeight;    // anywhere else
@@ -21,9 +22,9 @@ struct LevelRule {
 // The bundled charts, written by hand from the scores, run at 1.2 notes a
 // second (easy) and 1.8 (medium).
 constexpr LevelRule kRules[] = {
-    {Level::easy, "easy", 1.1, 450, 0.0f, 0.0f},
-    {Level::medium, "medium", 1.9, 200, 0.7f, 0.4f},
-    {Level::hard, "hard", 2.8, charting::kMinNoteGapMs, 0.85f, 0.6f},
+    {Level::easy, "easy", 1.1, 0.6, 450, 0.0f, 0.0f},
+    {Level::medium, "medium", 1.9, 0.8, 200, 0.7f, 0.4f},
+    {Level::hard, "hard", 2.8, 1.0, charting::kMinNoteGapMs, 0.85f, 0.6f},
 };
 static_assert(kRules[2].minGapMs >= charting::kMinNoteGapMs);
 
@@ -169,8 +170,9 @@ Placement placeNotes(const Features& features, const Beats& beats, Level level)
 
     const double playableSeconds = std::max(0.0, features.durationMs - charting::kLeadMs) / 1000.0;
     const auto byDensity = static_cast<int>(std::lround(rule.notesPerSecond * playableSeconds));
-    placement.wanted = std::max(1, std::min(byDensity, charting::kMaxNotes));
-    placement.capped = byDensity > charting::kMaxNotes;
+    const auto most = static_cast<int>(rule.mostNotes * charting::kMaxNotes);
+    placement.wanted = std::max(1, std::min(byDensity, most));
+    placement.capped = byDensity > most;
     const auto wanted = static_cast<std::size_t>(placement.wanted);
 
     // The smallest spacing at which the strongest-first pass takes no more

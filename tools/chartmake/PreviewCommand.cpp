@@ -45,7 +45,8 @@ Heard hear(const fs::path& chartPath, const ChartTable& chart)
     const fs::path path = (chartPath.has_parent_path() ? chartPath.parent_path() : ".") / heard.audio.name;
     heard.audio.path = path.string();
     try {
-        heard.features = analyseFile(path.string());
+        Listening listening(path.filename().string());
+        heard.features = analyseFile(path.string(), [&](std::int64_t done, std::int64_t all) { listening(done, all); });
         heard.audio.status = chartcheck::AudioInfo::Status::known;
         heard.audio.lengthMs = heard.features->audio.lengthMs;
     } catch (const DecodeError& e) {
