@@ -36,6 +36,9 @@ struct Features {
     // analysis samples up to (k + 1) * kHopSamples. Its peak for an onset at
     // t ms lies about one hop after t / kHopMs.
     std::vector<float> strength;
+    // The same below 2.75 kHz, where kicks, snares, bass and chords are and
+    // hi-hats hardly: what the beats are searched on. Per hop as `strength`.
+    std::vector<float> pulse;
     // aubio's beat period estimate in hops, per hop; 0 until it has one.
     std::vector<float> periodHops;
     std::vector<Onset> onsets;  // ascending ms

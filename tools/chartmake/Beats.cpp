@@ -1,6 +1,7 @@
 #include "tools/chartmake/Beats.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstddef>
 #include <limits>
@@ -24,6 +25,8 @@ constexpr double kSnapMs = 40;
 // The flux peaks about one hop after the onset that causes it (measured on
 // the bundled songs: beats placed at the peak hop sat 27 ms early).
 constexpr double kPeakLagHops = 1;
+// One half of the beats with this much more pulse than the other is the beat.
+constexpr double kStrongerHalf = 1.6;
 
 double bpmOf(double periodHops) { return 60000.0 / (periodHops * kHopMs); }
 
@@ -114,6 +117,44 @@ std::vector<std::size_t> bestPath(const std::vector<float>& strength, const std:
     return path;
 }
 
+double medianGap(const std::vector<double>& beats)
+{
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < beats.size(); ++i)
+        gaps.push_back(beats[i] - beats[i - 1]);
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+    return gaps[gaps.size() / 2];
+}
+
+// The pulse at a beat: its peak within a hop either side of where the flux
+// of an onset at `ms` peaks.
+float pulseAt(const std::vector<float>& pulse, double ms)
+{
+    const auto k = static_cast<std::ptrdiff_t>(std::lround(ms / kHopMs + kPeakLagHops));
+    float most = 0;
+    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(k - 1, 0); i <= k + 1; ++i)
+        most =
+            i < static_cast<std::ptrdiff_t>(pulse.size()) ? std::max(most, pulse[static_cast<std::size_t>(i)]) : most;
+    return most;
+}
+
+// aubio's period can be half the beat: kicks on the beats and hats between
+// them read as twice the tempo. Then every other beat carries far more
+// pulse than the rest; those are the beats.
+void keepTheStrongerHalf(std::vector<double>& beats, const std::vector<float>& pulse)
+{
+    std::array<double, 2> sum{};
+    for (std::size_t i = 0; i < beats.size(); ++i)
+        sum[i % 2] += pulseAt(pulse, beats[i]);
+    const std::size_t stronger = sum[1] > sum[0] ? 1 : 0;
+    if (beats.size() < 8 || sum[stronger] < kStrongerHalf * sum[1 - stronger])
+        return;
+    std::vector<double> kept;
+    for (std::size_t i = stronger; i < beats.size(); i += 2)
+        kept.push_back(beats[i]);
+    beats = std::move(kept);
+}
+
 double snapped(double ms, const std::vector<Onset>& onsets)
 {
     const auto after =
@@ -135,22 +176,19 @@ Beats trackBeats(const Features& features)
 {
     Beats beats;
     const std::vector<double> period = periodPerHop(features);
-    if (period.empty() || features.strength.empty())
+    if (period.empty() || features.pulse.empty())
         return beats;
-    for (std::size_t k : bestPath(features.strength, period)) {
+    for (std::size_t k : bestPath(features.pulse, period)) {
         const double ms = (static_cast<double>(k) - kPeakLagHops) * kHopMs;
         if (ms >= 0 && ms <= features.durationMs)
             beats.ms.push_back(snapped(ms, features.onsets));
     }
     // Two beats snapped onto one onset: keep one.
     beats.ms.erase(std::unique(beats.ms.begin(), beats.ms.end()), beats.ms.end());
-    if (beats.ms.size() >= 2) {
-        std::vector<double> gaps;
-        for (std::size_t i = 1; i < beats.ms.size(); ++i)
-            gaps.push_back(beats.ms[i] - beats.ms[i - 1]);
-        std::nth_element(gaps.begin(), gaps.begin() + gaps.size() / 2, gaps.end());
-        beats.bpm = 60000.0 / gaps[gaps.size() / 2];
-    }
+    if (beats.ms.size() >= 2 && 60000.0 / (2 * medianGap(beats.ms)) >= kSlowestBpm)
+        keepTheStrongerHalf(beats.ms, features.pulse);
+    if (beats.ms.size() >= 2)
+        beats.bpm = 60000.0 / medianGap(beats.ms);
     return beats;
 }
 

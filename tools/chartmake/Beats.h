@@ -4,10 +4,11 @@
 // aubio's tracker gives a good tempo but drifts in phase: against the bundled
 // songs' scores only 53 % of its beats on Virizivez fell within 30 ms of a
 // true beat (99 % on Dodoroza). So aubio's period, smoothed over a few
-// seconds, guides a dynamic-programming search for the beat sequence that
-// best covers the onset strength while keeping that period; each beat is
-// then moved onto the onset it falls on. That put 95.5 % and 96.3 % of the
-// beats on true beats.
+// seconds, guides a dynamic-programming search (after Ellis, 2007) for the
+// beat sequence that best covers the low-band onset strength
+// (Features::pulse) while keeping that period; each beat is then moved onto
+// the onset it falls on. That put 98.9 % and 93.7 % of the beats on true
+// beats.
 
 #include <vector>
 

@@ -1,9 +1,13 @@
 #include "tools/chartmake/Decode.h"
 
+#include "audio/SdlMediaPlayer.h"
+
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 #include <SDL_mixer.h>
 
+#include <aubio/aubio.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -23,10 +27,18 @@ namespace {
 // 1.86 s and peaked at 236 MB resident, the decoded chunk alone being 114 MB;
 // the music stream on the disk driver with no delay took 0.64 s of CPU
 // (1000x real time) and 12 MB, and gives the same samples bit for bit.
-// 4096-frame buffers: the samples are the same as with the game's 512, but
-// 512 cost 1.49 s of CPU for the same song, the driver yielding per buffer.
-constexpr int kBufferFrames = 4096;
+//
+// Buffer size: SDL 2.26 resamples in pieces the size of the device buffer
+// and the result depends on that size: a 48 kHz OGG decoded with 4096-frame
+// buffers runs up to several frames away from the same song decoded with the
+// game's 512. So wherever SDL resamples, the buffers are the game's. Where
+// it does not, the samples are the same with any size (tested), and 4096
+// frames cost 0.64 s of CPU for that MP3 against 1.43 s with 512, the disk
+// driver sleeping between buffers.
+constexpr int kGameBufferFrames = SdlMediaPlayer::kBufferFrames;
+constexpr int kLargeBufferFrames = 4096;
 constexpr int kFrameBytes = kDecodeChannels * 2;
+constexpr uint_t kHopForProbe = 512;
 
 // With no frame decoded for this long the decoder is taken to hang.
 constexpr std::uint32_t kStallMs = 20000;
@@ -53,8 +65,11 @@ void onMusicFinished()
 }
 
 // The mixer fills what is left of its last buffer after the music with
-// silence. The music may end in silence of its own, so the last non-zero
-// frame only bounds the end from below; SDL_mixer's duration says where it is.
+// silence, and music may end in silence of its own. Where SDL_mixer's
+// duration ends inside this buffer, that is the end (exact for a song SDL
+// does not resample). Where the music stops short of it (a file cut short;
+// SDL 2.26 dropping a resampled song's last part-buffer), the end of the
+// sound is taken.
 std::int64_t musicFramesInLast(const std::int16_t* samples, std::int64_t frames, std::int64_t before,
                                std::int64_t declared)
 {
@@ -62,7 +77,7 @@ std::int64_t musicFramesInLast(const std::int16_t* samples, std::int64_t frames,
     while (audible > 0 && samples[2 * audible - 1] == 0 && samples[2 * audible - 2] == 0)
         --audible;
     const std::int64_t wanted = declared - before;
-    return std::min(std::max(wanted, audible), frames);
+    return wanted <= frames ? std::max(wanted, audible) : audible;
 }
 
 void onMixed(void* data, Uint8* stream, int bytes)
@@ -98,9 +113,40 @@ void onMixed(void* data, Uint8* stream, int bytes)
 // stderr, which is no business of the user's.
 void quietLog(void*, int, SDL_LogPriority, const char*) {}
 
+// The sample rate of the file as aubio's reader sees it; 0 when it cannot
+// tell. Only asked whether SDL will resample.
+unsigned fileRate(const std::string& path)
+{
+    aubio_source_t* source = new_aubio_source(path.c_str(), 0, kHopForProbe);
+    if (source == nullptr)
+        return 0;
+    const unsigned rate = aubio_source_get_samplerate(source);
+    del_aubio_source(source);
+    return rate;
+}
+
+// The disk driver sleeps for 0 ms between buffers, which the kernel's default
+// timer slack turns into 50 us: 3 s of waiting per 10 minutes of song at the
+// game's buffer size. SDL's audio thread inherits the slack of the thread
+// that opens the device.
+class TightTimers {
+public:
+    TightTimers() : slack_(prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0)) { prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0); }
+    ~TightTimers()
+    {
+        if (slack_ > 0)
+            prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(slack_), 0, 0, 0);
+    }
+    TightTimers(const TightTimers&) = delete;
+    TightTimers& operator=(const TightTimers&) = delete;
+
+private:
+    int slack_;
+};
+
 class Mixer {
 public:
-    Mixer()
+    explicit Mixer(int bufferFrames)
     {
         // Every buffer goes to /dev/null at once, and from nowhere else: the
         // user's own SDL_DISKAUDIOFILE must not receive a song.
@@ -113,9 +159,10 @@ public:
         SDL_LogGetOutputFunction(&previous, &previousData);
         SDL_LogSetOutputFunction(quietLog, nullptr);
         std::string error;
+        const TightTimers timers;
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             error = SDL_GetError();
-        } else if (Mix_OpenAudioDevice(kDecodeRate, AUDIO_S16SYS, kDecodeChannels, kBufferFrames, nullptr, 0) != 0) {
+        } else if (Mix_OpenAudioDevice(kDecodeRate, AUDIO_S16SYS, kDecodeChannels, bufferFrames, nullptr, 0) != 0) {
             error = Mix_GetError();
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
@@ -215,7 +262,7 @@ DecodedAudio decodeAudio(const std::string& path, const FrameSink& sink, const D
     if (const std::string refusal = refusalBeforeDecoding(path); !refusal.empty())
         throw DecodeError(refusal);
 
-    const Mixer mixer;
+    const Mixer mixer(fileRate(path) == kDecodeRate ? kLargeBufferFrames : kGameBufferFrames);
     const Music music(path);
     // The game's player refuses a file whose length SDL_mixer cannot tell.
     const double seconds = Mix_MusicDuration(music.get());

@@ -12,10 +12,12 @@
 #include <stdexcept>
 #include <string>
 
+#include "audio/SdlMediaPlayer.h"
+
 namespace zorv::chartmake {
 
-// What the game asks its device for (audio/SdlMediaPlayer.h kWantedRate).
-inline constexpr int kDecodeRate = 44100;
+// What the game asks its device for.
+inline constexpr int kDecodeRate = SdlMediaPlayer::kWantedRate;
 inline constexpr int kDecodeChannels = 2;
 
 // The audio cannot be decoded, or is no file the game could play. The message
@@ -27,7 +29,9 @@ public:
 };
 
 struct DecodedAudio {
-    std::int64_t frames = 0;  // handed to the sink, at kDecodeRate
+    // Handed to the sink, at kDecodeRate: up to the end of SDL_mixer's
+    // duration, or of the last sound where the music stops before that.
+    std::int64_t frames = 0;
     // The length the game's player reports: SDL_mixer's duration in whole ms.
     std::int32_t lengthMs = 0;
     // That duration in frames. More than `frames` when the file ends early

@@ -1,6 +1,7 @@
 #include "tools/chartmake/Placement.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <set>
 
@@ -110,6 +111,41 @@ std::vector<const Candidate*> spaced(const std::vector<Candidate>& byScore, std:
     return taken;
 }
 
+// The gap search overshoots where onsets are evenly spaced: past the gap
+// between them, the count halves. Fills up to `wanted` from the strongest
+// left over that keep `gap`, on a tie the one farthest from any taken, so
+// the fill spreads rather than piling up at the start.
+void fill(std::vector<const Candidate*>& taken, const std::vector<Candidate>& byScore, std::int32_t gap,
+          std::size_t wanted)
+{
+    std::set<std::int32_t> times;
+    for (const Candidate* c : taken)
+        times.insert(c->ms);
+    auto room = [&](std::int32_t ms) {
+        const auto next = times.lower_bound(ms);
+        const std::int32_t after = next == times.end() ? INT32_MAX : *next - ms;
+        const std::int32_t before = next == times.begin() ? INT32_MAX : ms - *std::prev(next);
+        return std::min(after, before);
+    };
+    while (taken.size() < wanted) {
+        const Candidate* best = nullptr;
+        std::int32_t bestRoom = 0;
+        for (const Candidate& c : byScore) {
+            if (best != nullptr && c.score < best->score)
+                break;
+            const std::int32_t r = room(c.ms);
+            if (r >= gap && r > bestRoom) {
+                best = &c;
+                bestRoom = r;
+            }
+        }
+        if (best == nullptr)
+            return;
+        taken.push_back(best);
+        times.insert(best->ms);
+    }
+}
+
 std::vector<Candidate> candidatesFor(const Features& features, const Beats& beats, const LevelRule& rule,
                                      LeftOut& leftOut)
 {
@@ -186,7 +222,9 @@ Placement placeNotes(const Features& features, const Beats& beats, Level level)
         else
             low = gap + 1;
     }
-    for (const Candidate* c : spaced(byScore, low, wanted))
+    std::vector<const Candidate*> taken = spaced(byScore, low, wanted);
+    fill(taken, byScore, rule.minGapMs, wanted);
+    for (const Candidate* c : taken)
         placement.picks.push_back({c->ms, c->pitch, c->onBeat});
     std::sort(placement.picks.begin(), placement.picks.end(), [](const Pick& a, const Pick& b) { return a.ms < b.ms; });
     placement.leftOut.thinned = static_cast<int>(byScore.size() - placement.picks.size());
