@@ -81,9 +81,13 @@ std::string summaryOf(const MadeChart& chart, const Features& features, Level le
     add(left, out.inLead,
         "onsets in the first " + seconds(charting::kLeadMs) + " (an arrow needs that long to rise to its target)");
     add(left, out.offBeat, "onsets off the beat (easy keeps to the beat)");
-    add(left, out.faint, "onsets too faint to tell from noise");
+    add(left, out.unsure,
+        "onsets too weak for where they fall (off the beat, only what stands out is sure to be "
+        "music, not its echo)");
     add(left, out.thinned,
-        chart.placement.capped
+        chart.placement.sparse ? "onsets: a sparse song, so " + std::string(levelName(level)) + " keeps to " +
+                                     std::to_string(chart.placement.wanted) + " notes"
+        : chart.placement.capped
             ? "onsets to stay within " + std::to_string(chart.placement.wanted) + " notes, " +
                   std::string(levelName(level)) + "'s share of the " + std::to_string(charting::kMaxNotes) +
                   " a chart holds"

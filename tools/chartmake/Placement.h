@@ -33,21 +33,27 @@ struct LeftOut {
     int inLead = 0;   // in the first kLeadMs: their arrows would have to start before the song
     int offBeat = 0;  // easy only: off the beat
     int thinned = 0;  // crowded out by stronger onsets, for the level's density or kMaxNotes
-    int faint = 0;    // too weak to be told from noise
+    int unsure = 0;   // too weak for where they fall: off the beat an onset must stand out
 };
 
 struct Placement {
     std::vector<Pick> picks;  // ascending ms; neighbours at least kMinNoteGapMs apart
     LeftOut leftOut;
-    int wanted = 0;       // notes the level's density asks for, at most kMaxNotes
+    // Notes the level's density asks for; at most kMaxNotes and the onsets
+    // sure enough to chart, less on easy (60 % of either) and medium (80 %)
+    // so that long and sparse songs differ by level too.
+    int wanted = 0;
     bool capped = false;  // kMaxNotes, not the density, set `wanted`
+    bool sparse = false;  // the onsets sure enough to chart did
 };
 
 // Chooses among the onsets after the lead and within the player's length
-// (features.audio.lengthMs). Stronger onsets and onsets on beats first; easy
-// takes onsets on beats only, unless there are no beats. The notes spread
-// over the whole song at the level's density: every stretch of it that has
-// onsets gets notes, however quiet. Deterministic.
+// (features.audio.lengthMs) that are sure to be music: strong enough against
+// the onsets around them for where they fall, on a beat, half way between
+// two, or elsewhere. Stronger onsets and onsets on beats first; easy takes
+// onsets on beats only, unless there are no beats. The notes spread over the
+// whole song at the level's density: every stretch of it that has onsets
+// gets notes, however quiet. Deterministic.
 Placement placeNotes(const Features& features, const Beats& beats, Level level);
 
 }  // namespace zorv::chartmake

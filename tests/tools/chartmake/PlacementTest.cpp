@@ -114,7 +114,7 @@ Song onsetsEvery(double gapMs, double fromMs, double toMs, double beatMs)
     song.features.audio.lengthMs = static_cast<std::int32_t>(toMs);
     for (double t = fromMs; t < toMs; t += gapMs) {
         const bool onBeat = std::fmod(t, beatMs) < 1;
-        song.features.onsets.push_back({t, onBeat ? 1.0f : 0.3f, 60.0f + static_cast<float>(std::fmod(t, 7))});
+        song.features.onsets.push_back({t, onBeat ? 1.0f : 0.3f});
     }
     for (double t = 0; t < toMs; t += beatMs)
         song.beats.ms.push_back(t);
