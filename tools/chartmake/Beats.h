@@ -1,14 +1,16 @@
 #pragma once
 // The beats of a song: where a listener would tap along.
 //
-// aubio's tracker gives a good tempo but drifts in phase: against the bundled
-// songs' scores only 53 % of its beats on Virizivez fell within 30 ms of a
-// true beat (99 % on Dodoroza). So aubio's period, smoothed over a few
-// seconds, guides a dynamic-programming search (after Ellis, 2007) for the
-// beat sequence that best covers the low-band onset strength
-// (Features::pulse) while keeping that period; each beat is then moved onto
-// the onset it falls on. That put 98.9 % and 93.7 % of the beats on true
-// beats.
+// aubio's tracker gives a usable tempo but drifts in phase and takes the
+// wrong metrical level: against the scores of the corpus, 15 to 92 % of
+// its beats fell within 20 ms of a beat of the score (StillWater 15 %,
+// HalfStep 49 %, Amberlight 50 %). So aubio's period, smoothed over a few
+// seconds, only guides a dynamic-programming search (after Ellis, 2007)
+// for the beat sequence that best covers the low-band onset strength
+// (Features::pulse) while keeping that period, tried at several multiples
+// of it; each beat is then moved onto the onset it falls on. Of those
+// beats, 76 to 97 % fall within 20 ms of the score's (StillWater 76 %,
+// HalfStep 81 %, the rest 89 % or more).
 
 #include <vector>
 
