@@ -1,12 +1,14 @@
 #pragma once
 // Songs synthesised for the chart maker's tests, with their onsets known to
 // the sample: a kick and a melody note on every beat, a hat half way
-// between, written as 16-bit PCM WAV.
+// between, written as 16-bit PCM WAV (support/Wav.h).
 
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "support/Wav.h"
 
 namespace zorv::test {
 
@@ -20,22 +22,10 @@ struct TestSong {
 
 inline std::string wavBytes(const TestSong& song)
 {
-    auto le = [](std::uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i)
-            s += static_cast<char>((v >> (8 * i)) & 0xff);
-        return s;
-    };
-    const auto bytes = static_cast<std::uint32_t>(song.samples.size() * 2);
-    const auto rate = static_cast<std::uint32_t>(song.rate);
-    const auto channels = static_cast<std::uint32_t>(song.channels);
-    std::string wav = "RIFF" + le(36 + bytes, 4) + "WAVEfmt " + le(16, 4) + le(1, 2) + le(channels, 2) + le(rate, 4) +
-                      le(rate * channels * 2, 4) + le(channels * 2, 2) + le(16, 2) + "data" + le(bytes, 4);
-    for (float x : song.samples) {
-        const auto v = static_cast<std::int16_t>(std::lround(std::fmax(-1.0f, std::fmin(1.0f, x)) * 32767.0f));
-        wav += le(static_cast<std::uint16_t>(v), 2);
-    }
-    return wav;
+    std::vector<std::int16_t> pcm;
+    for (float x : song.samples)
+        pcm.push_back(static_cast<std::int16_t>(std::lround(std::fmax(-1.0f, std::fmin(1.0f, x)) * 32767.0f)));
+    return pcmWav(pcm, static_cast<std::uint32_t>(song.rate), static_cast<std::uint16_t>(song.channels));
 }
 
 // `seconds` of a song at `bpm`, starting on a beat at 0 ms; the melody walks
