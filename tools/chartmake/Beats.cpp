@@ -214,9 +214,12 @@ Beats trackBeats(const Features& features)
     }
     for (double& t : beats.ms)
         t = snapped(t, features.onsets);
-    beats.ms.erase(
-        std::remove_if(beats.ms.begin(), beats.ms.end(), [&](double t) { return t < 0 || t > features.durationMs; }),
-        beats.ms.end());
+    // The search runs on through silence before the first onset and after
+    // the last; there is no beat to tap there.
+    const double first = features.onsets.empty() ? 0 : features.onsets.front().ms - kSnapMs;
+    const double last = features.onsets.empty() ? 0 : features.onsets.back().ms + kSnapMs;
+    beats.ms.erase(std::remove_if(beats.ms.begin(), beats.ms.end(), [&](double t) { return t < first || t > last; }),
+                   beats.ms.end());
     // Two beats snapped onto one onset: keep one.
     beats.ms.erase(std::unique(beats.ms.begin(), beats.ms.end()), beats.ms.end());
     if (beats.ms.size() >= 2)
