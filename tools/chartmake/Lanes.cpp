@@ -9,10 +9,12 @@
 namespace zorv::chartmake {
 namespace {
 
-// A note's pitch is ranked among this many pitched notes either side, within
-// kContourSpanMs: the melody's range right there, not the whole song's.
+// A note's pitch is ranked among this many pitched notes either side: the
+// melody's range right there, not the whole song's. Counted in notes, not
+// in time: in a sparse chart (a long song thinned to kMaxNotes, notes 10 s
+// apart) a window in time held the note alone, every note ranked in the
+// middle and the left lane went unused.
 constexpr int kContourReach = 4;
-constexpr std::int32_t kContourSpanMs = 6000;
 constexpr float kSamePitch = 0.5f;  // semitones
 
 // The lane the melody asks for, 1..4; 0 for notes without a pitch.
@@ -32,8 +34,6 @@ std::vector<int> melodyLanes(const std::vector<Pick>& picks)
         double count = 0;
         for (std::size_t q = from; q < to; ++q) {
             const Pick& other = picks[pitched[q]];
-            if (std::abs(other.ms - mine.ms) > kContourSpanMs)
-                continue;
             ++count;
             if (std::fabs(other.pitch - mine.pitch) <= kSamePitch)
                 below += 0.5;

@@ -100,6 +100,18 @@ TEST(Lanes, ARisingMelodyMovesRightAndAFallingOneLeft)
     EXPECT_GT(choice.notes[7].lane, choice.notes.back().lane);
 }
 
+TEST(Lanes, NotesFarApartStillSpreadOverEveryLane)
+{
+    // A long song thinned to kMaxNotes: a note every 6 s, the tune wandering.
+    for (Level level : kLevels) {
+        SCOPED_TRACE(std::string(levelName(level)));
+        const auto picks = picksEvery(6000, 200, [](int i) { return 60.0f + static_cast<float>(i * 5 % 12); });
+        const LaneChoice choice = chooseLanes(picks, level);
+        for (int count : choice.perLane)
+            EXPECT_GE(count, 200 / 8);
+    }
+}
+
 // Onsets from `fromMs` every `gapMs` until `toMs`, beats every `beatMs`,
 // strong on the beats.
 struct Song {
