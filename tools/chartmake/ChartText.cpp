@@ -25,7 +25,11 @@ std::string plainAudioName(std::string_view fileName)
     if (name.size() > most) {
         const std::size_t dot = name.rfind('.');
         const std::string extension = dot != std::string::npos && name.size() - dot <= 8 ? name.substr(dot) : "";
-        name = name.substr(0, most - extension.size()) + extension;
+        // Cut before a character, not inside one (UTF-8 continuation bytes are 10xxxxxx).
+        std::size_t keep = most - extension.size();
+        while (keep > 1 && (static_cast<unsigned char>(name[keep]) & 0xc0) == 0x80)
+            --keep;
+        name = name.substr(0, keep) + extension;
     }
     return name;
 }
