@@ -10,12 +10,9 @@
 #include <string>
 #include <system_error>
 
-#include "charting/Charting.h"
-#include "tools/chartcheck/ChartFile.h"
 #include "tools/chartmake/ChartText.h"
 #include "tools/chartmake/Files.h"
 #include "tools/chartmake/Make.h"
-#include "tools/chartmake/Preview.h"
 #include "tools/chartmake/Slots.h"
 
 namespace fs = std::filesystem;
@@ -69,9 +66,10 @@ MakeArgs parseMake(int argc, char** argv)
         } else if (arg == "--") {
             positionalOnly = true;
         } else if (const auto level = option(argc, argv, i, "--level", "easy, medium or hard")) {
-            args.level = levelNamed(*level).value_or(Level::medium);
-            if (!levelNamed(*level))
+            const std::optional<Level> named = levelNamed(*level);
+            if (!named)
                 throw UsageError("--level takes easy, medium or hard, not " + *level);
+            args.level = *named;
         } else if (auto out = option(argc, argv, i, "-o", "a chart file, or - for standard output")) {
             args.out = std::move(out);
         } else if (auto into = option(argc, argv, i, "--into", "a folder")) {
@@ -108,6 +106,8 @@ std::string refusalToWrite(const MakeArgs& args)
         return {};
     if (fs::is_directory(*args.out, error))
         return *args.out + " is a folder";
+    if (fs::equivalent(*args.out, args.audio, error))
+        return *args.out + " is the audio itself";
     const fs::path parent = fs::path(*args.out).has_parent_path() ? fs::path(*args.out).parent_path() : ".";
     if (!fs::is_directory(parent, error))
         return "cannot write " + *args.out + ": no folder " + parent.string();

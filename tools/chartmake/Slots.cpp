@@ -1,6 +1,7 @@
 #include "tools/chartmake/Slots.h"
 
 #include <memory>
+#include <algorithm>
 #include <map>
 #include <system_error>
 
@@ -111,6 +112,9 @@ SlotPlan planSlot(const fs::path& folder, int slot, const fs::path& audio, const
     std::error_code error;
     for (int n = 1;; ++n) {
         plan.audioName = numbered(base, n);
+        // A chart's own name would have the chart written over the audio.
+        if (std::find(kSlotCharts.begin(), kSlotCharts.end(), plan.audioName) != kSlotCharts.end())
+            continue;
         // The other slot's song under the same name: the same audio or not.
         if (const auto companion = taken.find(plan.audioName); companion != taken.end()) {
             if (!sameContent(companion->second, audio))

@@ -174,7 +174,8 @@ TEST(Make, BadInputGetsItsStatusAndACauseAndNothingIsWritten)
     dir.file("empty.mp3", "");
     dir.file("silence.wav", test::wavBytes(test::beatSong(100, 10, 44100, 2, 0.0f)));
     dir.file("short.wav", test::wavBytes(test::beatSong(100, 2, 44100, 2)));
-    dir.file("song.wav", test::wavBytes(test::beatSong(100, 10, 44100, 2)));
+    const std::string song = test::wavBytes(test::beatSong(100, 10, 44100, 2));
+    dir.file("song.wav", song);
     fs::create_directory(dir.path() / "folder.mp3");
     ASSERT_EQ(mkfifo((dir.path() / "fifo.mp3").c_str(), 0600), 0);
     const BadInput cases[] = {
@@ -192,6 +193,7 @@ TEST(Make, BadInputGetsItsStatusAndACauseAndNothingIsWritten)
         {"unknown level", "song.wav --level extreme OUT", 2, "--level takes easy, medium or hard"},
         {"unknown option", "song.wav --fast OUT", 2, "unknown option --fast"},
         {"into without slot", "song.wav --into x", 2, "--into needs --slot"},
+        {"chart over the audio", "song.wav -o song.wav", 2, "song.wav is the audio itself"},
     };
     for (const BadInput& c : cases) {
         for (const std::string out : {"-o out/chart.txt", "--into new --slot 1"}) {
@@ -207,6 +209,7 @@ TEST(Make, BadInputGetsItsStatusAndACauseAndNothingIsWritten)
             EXPECT_TRUE(fs::is_empty(dir.path() / "out"));
             EXPECT_FALSE(fs::exists(dir.path() / "new"));
             EXPECT_FALSE(fs::exists(dir.path() / "x"));
+            EXPECT_EQ(readFile(dir.path() / "song.wav"), song);
         }
     }
 }
