@@ -15,7 +15,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libsdl2-dev libsdl2-mixer-dev
+  libsdl2-dev libsdl2-mixer-dev libaubio-dev
   libpulse-dev libpipewire-0.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-dejavu-core

@@ -1,0 +1,58 @@
+#include "tools/chartmake/ChartText.h"
+
+#include <memory>
+
+#include "chart/Chart.h"
+#include "charting/Charting.h"
+
+namespace zorv::chartmake {
+namespace {
+
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+}  // namespace
+
+std::string plainAudioName(std::string_view fileName)
+{
+    std::string name;
+    for (char c : fileName) {
+        const auto byte = static_cast<unsigned char>(c);
+        name += isChartSpace(byte) || byte < 0x20 || byte == 0x7f ? '-' : c;
+    }
+    if (name.empty() || !isLetter(name.front()))
+        name = "song-" + name;
+    const auto most = static_cast<std::size_t>(charting::kMaxTokenChars);
+    if (name.size() > most) {
+        const std::size_t dot = name.rfind('.');
+        const std::string extension = dot != std::string::npos && name.size() - dot <= 8 ? name.substr(dot) : "";
+        // Cut before a character, not inside one (UTF-8 continuation bytes are 10xxxxxx).
+        std::size_t keep = most - extension.size();
+        while (keep > 1 && (static_cast<unsigned char>(name[keep]) & 0xc0) == 0x80)
+            --keep;
+        name = name.substr(0, keep) + extension;
+    }
+    return name;
+}
+
+std::string chartText(std::string_view title, std::string_view audioName, const std::vector<ChartNote>& notes)
+{
+    std::string text;
+    text.reserve(16 * (notes.size() + 2));
+    text.append(title).append(" ").append(audioName).append("\n");
+    for (const ChartNote& note : notes)
+        text += std::to_string(note.lane) + " " + std::to_string(note.timeMs) + "\n";
+    text += "0 0\n";
+    return text;
+}
+
+chartcheck::ChartReport checkChart(const std::string& text, std::int32_t audioLengthMs)
+{
+    auto table = std::make_unique<ChartTable>();  // 60 kB
+    readChart(*table, text);
+    chartcheck::AudioInfo audio;
+    audio.status = chartcheck::AudioInfo::Status::known;
+    audio.lengthMs = audioLengthMs;
+    return chartcheck::analyse(*table, chartcheck::scanTokens(text), audio);
+}
+
+}  // namespace zorv::chartmake
