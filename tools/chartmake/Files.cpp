@@ -100,11 +100,53 @@ private:
 
 constexpr std::size_t kChunk = 1 << 16;
 
+// Where the bytes must end up: through any symbolic links, so a link keeps
+// pointing where it did and gets the new bytes at its far end.
+std::filesystem::path finalTarget(const std::filesystem::path& path)
+{
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    return error ? path : real;
+}
+
+// A target that exists and is not a regular file (/dev/null, a terminal, a
+// FIFO) is written in place: renaming over it would replace a device node
+// with a plain file, and a half-written chart cannot happen to one.
+bool isSpecialFile(const std::filesystem::path& path)
+{
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+
+void writeInPlace(const std::filesystem::path& path, std::string_view bytes)
+{
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError("cannot write " + path.string() + ": " + why());
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            const std::string cause = why();
+            close(fd);
+            throw FileError("cannot write " + path.string() + ": " + cause);
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    close(fd);
+}
+
 }  // namespace
 
 void writeFileAtomically(const std::filesystem::path& path, std::string_view bytes)
 {
-    TempFile file(path);
+    const std::filesystem::path target = finalTarget(path);
+    if (isSpecialFile(target)) {
+        writeInPlace(target, bytes);
+        return;
+    }
+    TempFile file(target);
     file.write(bytes.data(), bytes.size());
     file.commit();
 }
@@ -114,7 +156,10 @@ void copyFileAtomically(const std::filesystem::path& from, const std::filesystem
     Input in(from);
     if (!in.ok())
         throw FileError("cannot read " + from.string() + ": " + why());
-    TempFile file(to);
+    const std::filesystem::path target = finalTarget(to);
+    if (isSpecialFile(target))
+        throw FileError("cannot write " + to.string() + ": not a regular file");
+    TempFile file(target);
     std::vector<char> buffer(kChunk);
     for (ssize_t n; (n = in.read(buffer)) != 0;) {
         if (n < 0)

@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <array>
 #include <cmath>
@@ -16,6 +18,7 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "TestSong.h"
@@ -158,6 +161,35 @@ TEST(Make, SameSongAndLevelGiveTheSameBytesToAFileOrStandardOutput)
     ASSERT_EQ(toFile.status, 0) << toFile.err;
     ASSERT_EQ(again.status, 0) << again.err;
     EXPECT_EQ(readFile(dir.path() / "chart.txt"), again.out);
+}
+
+// -o through a link writes where the link points, and into a FIFO (or a
+// device) as a stream: renaming a finished file over either would replace it.
+TEST(Make, WritesThroughALinkAndIntoAFifoWithoutReplacingThem)
+{
+    const TempDir dir;
+    dir.file("song.wav", test::wavBytes(test::beatSong(128, 20, 44100, 2)));
+    const Outcome expected = zorvChart("make song.wav -o -", dir.path());
+    ASSERT_EQ(expected.status, 0) << expected.err;
+
+    dir.file("real.txt", "old chart\n");
+    fs::create_symlink("real.txt", dir.path() / "link.txt");
+    const Outcome viaLink = zorvChart("make song.wav -o link.txt", dir.path());
+    EXPECT_EQ(viaLink.status, 0) << viaLink.err;
+    EXPECT_TRUE(fs::is_symlink(dir.path() / "link.txt"));
+    EXPECT_EQ(readFile(dir.path() / "real.txt"), expected.out);
+
+    ASSERT_EQ(mkfifo((dir.path() / "pipe").c_str(), 0600), 0);
+    std::string received;
+    std::thread reader([&] { received = readFile(dir.path() / "pipe"); });
+    const Outcome viaFifo = zorvChart("make song.wav -o pipe", dir.path());
+    // Should the FIFO never have been opened, this lets the reader end.
+    if (const int fd = open((dir.path() / "pipe").c_str(), O_WRONLY | O_NONBLOCK); fd >= 0)
+        close(fd);
+    reader.join();
+    EXPECT_EQ(viaFifo.status, 0) << viaFifo.err;
+    EXPECT_TRUE(fs::is_fifo(dir.path() / "pipe"));
+    EXPECT_EQ(received, expected.out);
 }
 
 struct BadInput {
