@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -32,9 +33,13 @@
 #include <thread>
 #include <vector>
 
+#include "Align.h"
+#include "Ear.h"
+#include "GameSide.h"
 #include "MonitorRecorder.h"
 #include "Presses.h"
 #include "Report.h"
+#include "Screen.h"
 #include "Song.h"
 #include "XGame.h"
 #include "app/Layout.h"
@@ -45,8 +50,18 @@ namespace {
 using namespace zorv::autoplay;
 
 constexpr int kRecordRate = 48000;  // the null sink's
-constexpr int kPollMs = 100;
+// Listeners stopped at kFirstListenMs, then every kListenEveryMs after the
+// start key: the last before the earliest first beat a chart may have.
+constexpr int kListeners = 6;
+constexpr int kFirstListenMs = 500;
+constexpr int kListenEveryMs = 400;
+constexpr int kSettleMs = 2000;
 constexpr int kQuietMs = 60;
+// The song heard against the song decoded: 2 s stretches every second,
+// offsets up to 80 ms either way.
+constexpr double kAlignWindowMs = 2000;
+constexpr double kAlignStepMs = 1000;
+constexpr double kAlignRangeMs = 80;
 
 struct Options {
     std::string chart, audio, truth, label, sink = "zorv_null";
@@ -54,7 +69,7 @@ struct Options {
     bool sound = true;
     double offsetMs = 0, holdMs = 60;
     float anchorShare = 0.05f;  // of the song's peak: its first sound
-    float onsetShare = 0.3f;    // of the song's peak: onsets compared over the song
+    float edgeShare = 0.3f;     // of the song's peak: the sound compared over the song
 };
 
 [[noreturn]] void usage()
@@ -129,90 +144,126 @@ struct Start {
 };
 
 // Presses the start key and listens for the song's first sound. A recorder
-// only gives its samples up when stopped, so recorders overlap by a poll
-// period each: one is stopped and searched while the next already records.
+// gives its samples up only when stopped, so several listen from before the
+// start key and are stopped one after the other until one has heard the
+// song; another records the whole song. All are started kSettleMs before
+// the key: a record stream's first latency figures are not yet those of the
+// running sink (a listener 100 ms old put the song's start up to 16 ms off).
 Start startAndListen(XGame& game, const Options& o, float threshold)
 {
     Start start;
-    auto current = zorv::bench::makePulseRecorder(o.sink, kRecordRate);
-    pause(kPollMs);
-    auto next = zorv::bench::makePulseRecorder(o.sink, kRecordRate);
+    start.recorder = zorv::bench::makePulseRecorder(o.sink, kRecordRate);
+    std::vector<std::unique_ptr<zorv::bench::Recorder>> listeners;
+    for (int i = 0; i < kListeners; ++i)
+        listeners.push_back(zorv::bench::makePulseRecorder(o.sink, kRecordRate));
+    pause(kSettleMs);
     game.altKey('s');
     start.keyNs = nowNs();
-    for (int polls = 0; polls * kPollMs < 30'000; ++polls) {
-        pause(kPollMs);
-        const auto onsets = current->stop(threshold, kQuietMs);
+    for (int i = 0; i < kListeners; ++i) {
+        sleepUntil(start.keyNs + std::int64_t{kFirstListenMs + i * kListenEveryMs} * 1'000'000);
+        const auto onsets = listeners[static_cast<std::size_t>(i)]->stop(threshold, kQuietMs);
         if (!onsets.empty()) {
             start.heardNs = onsets.front().heardNs;
             start.foundNs = nowNs();
-            start.recorder = std::move(next);
             return start;
         }
-        current = std::move(next);
-        next = zorv::bench::makePulseRecorder(o.sink, kRecordRate);
     }
-    throw std::runtime_error("no sound from the game within 30 s of the start key");
+    throw std::runtime_error("no sound from the game within " +
+                             std::to_string(kFirstListenMs + (kListeners - 1) * kListenEveryMs) +
+                             " ms of the start key (a quiet start? the threshold is a share of the song's peak)");
 }
 
 }  // namespace
 
 namespace {
 
-// Presses and releases on time; fills the press figures of `r`.
-void playNotes(XGame& game, const std::vector<Note>& notes, std::int64_t songStartNs, const Options& o, PlayRecord& r)
+// Presses and releases on time, each at the song's start as heard last plus
+// its place in the song. Returns when each press was sent.
+std::vector<std::int64_t> playNotes(XGame& game, const std::vector<Note>& notes,
+                                    const std::function<std::int64_t()>& start, const Options& o, PlayRecord& r)
 {
-    const auto events = keySchedule(notes, songStartNs, std::llround(o.offsetMs * 1e6), std::llround(o.holdMs * 1e6));
-    std::vector<double> sentNs(notes.size(), 0);
+    const auto events = keySchedule(notes, 0, std::llround(o.offsetMs * 1e6), std::llround(o.holdMs * 1e6));
+    std::vector<std::int64_t> sentNs(notes.size(), 0);
     for (const KeyEvent& event : events) {
-        sleepUntil(event.atNs);
+        const std::int64_t target = start() + event.atNs;
+        sleepUntil(target);
         const std::int64_t sent = nowNs();
         game.laneKey(event.lane, event.down);
         if (event.down) {
-            const std::int64_t taken = nowNs();
-            r.pressLateMs.push_back(static_cast<double>(sent - event.atNs) / 1e6);
-            r.pressRoundTripMs.push_back(static_cast<double>(taken - sent) / 1e6);
+            sentNs[event.note] = sent;
+            r.pressLateMs.push_back(static_cast<double>(sent - target) / 1e6);
+            r.pressRoundTripMs.push_back(static_cast<double>(nowNs() - sent) / 1e6);
         }
+    }
+    return sentNs;
+}
+
+// Where the song was heard, by the recording of the whole song: for song
+// time `ms`, how much later than the start said. The median of the five
+// stretches nearest: one stretch of few sounds can pile up at a wrong offset.
+double heardOffsetMs(const std::vector<Offset>& heard, double ms)
+{
+    if (heard.empty())
+        return 0;
+    const auto after = std::lower_bound(heard.begin(), heard.end(), ms,
+                                        [](const Offset& offset, double t) { return offset.atMs < t; });
+    const auto middle = static_cast<std::ptrdiff_t>(after - heard.begin());
+    const auto size = static_cast<std::ptrdiff_t>(heard.size());
+    std::vector<double> near;
+    for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, middle - 2); i < std::min(size, middle + 3); ++i)
+        near.push_back(heard[static_cast<std::size_t>(i)].offsetMs);
+    return spreadOf(near).median;
+}
+
+// The game's side of every note, against the music as heard: when its arrow
+// set out against its chart time, where its beat fell in the great window,
+// which judgement its press got; and each press against its beat.
+void compareNotes(const std::vector<Note>& notes, const std::vector<NoteSeen>& seen,
+                  const std::vector<std::int64_t>& pressNs, std::int64_t startNs, const std::vector<Offset>& heard,
+                  PlayRecord& r)
+{
+    auto heardNs = [&](double songMs) { return startNs + std::llround((songMs + heardOffsetMs(heard, songMs)) * 1e6); };
+    for (std::size_t i = 0; i < notes.size(); ++i) {
+        const double beatMs = notes[i].chartMs + zorv::charting::kLeadMs;
+        r.pressHeardMs.push_back(static_cast<double>(pressNs[i] - heardNs(beatMs)) / 1e6);
+        if (seen[i].judgement >= 0)
+            ++r.screenCounts[static_cast<std::size_t>(seen[i].judgement)];
+        if (seen[i].spawnNs < 0)
+            continue;
+        r.spawnLagMs.push_back(static_cast<double>(seen[i].spawnNs - heardNs(notes[i].chartMs)) / 1e6);
+        const double into =
+            static_cast<double>(heardNs(beatMs) - seen[i].spawnNs) / 1e6 - zorv::charting::kGreatFromSpawnMs;
+        r.beatIntoGreatMs[static_cast<std::size_t>(seen[i].judgement + 1)].push_back(into);
     }
 }
 
-// Song onsets heard against where the anchor says they should be heard: how
-// well the start was found, and whether the server played in real time.
-void compareOnsets(const SongSound& song, float threshold, const std::vector<zorv::bench::Onset>& heard,
-                   std::int64_t songStartNs, PlayRecord& r)
+// The song as heard against where the start says it should be heard, all
+// through the song: how well the start was found, and whether the server
+// played the song in real time and without a gap.
+std::vector<Offset> compareHeard(const SongSound& song, float threshold, const std::vector<zorv::bench::Onset>& loud,
+                                 std::int64_t songStartNs, PlayRecord& r)
 {
-    std::vector<double> heardMs;
-    for (const auto& onset : heard)
-        heardMs.push_back(static_cast<double>(onset.heardNs - songStartNs) / 1e6);
-    for (std::int64_t ns : songOnsetsNs(song, threshold, kQuietMs)) {
-        const double expected = static_cast<double>(ns) / 1e6;
-        const auto offsets = nearestOffsets({expected}, heardMs, 20);
-        if (!offsets.empty()) {
-            r.onsetResidualMs.push_back(-offsets.front());
-            r.onsetAtMinutes.push_back(expected / 60000);
-        }
+    const auto heard = risingEdgesMs(loud, songStartNs, kRecordRate);
+    const auto expected = risingEdgesMs(song.mono, song.rate, threshold);
+    auto offsets = alignEdges(heard, expected, kAlignWindowMs, kAlignStepMs, kAlignRangeMs, 0.1, 20);
+    for (const Offset& offset : offsets) {
+        r.heardResidualMs.push_back(offset.offsetMs);
+        r.heardAtMinutes.push_back(offset.atMs / 60000);
     }
+    return offsets;
 }
 
 // Each press against the nearest true onset of the song, as heard.
-void compareTruth(const std::vector<Note>& notes, const std::vector<double>& truthMs, const Options& o, PlayRecord& r)
+void compareTruth(const std::vector<Note>& notes, const std::vector<double>& truthMs, PlayRecord& r)
 {
-    for (std::size_t i = 0; i < notes.size() && i < r.pressLateMs.size(); ++i) {
+    for (std::size_t i = 0; i < notes.size() && i < r.pressHeardMs.size(); ++i) {
         const double beat = notes[i].chartMs + zorv::charting::kLeadMs;
         const auto offsets = nearestOffsets({beat}, truthMs, 50);
         if (offsets.empty())
             ++r.truthMissing;
         else
-            r.pressTruthMs.push_back(offsets.front() + o.offsetMs + r.pressLateMs[i]);
+            r.pressTruthMs.push_back(offsets.front() + r.pressHeardMs[i]);
     }
-}
-
-const zorv::layout::Control& control(std::string_view name)
-{
-    for (const auto& row : zorv::layout::kControls) {
-        if (name == row.name)
-            return row;
-    }
-    throw std::logic_error("no control " + std::string(name));
 }
 
 ScoreBoard readScoreBoard(XGame& game)
@@ -221,8 +272,12 @@ ScoreBoard readScoreBoard(XGame& game)
     int* counts[] = {&b.miss, &b.bad, &b.good, &b.great, &b.sum};
     const char* names[] = {"Edit5", "Edit6", "Edit7", "Edit8", "Edit9"};
     for (int i = 0; i < 5; ++i) {
-        const auto& box = control(names[i]);
-        const std::string text = game.boxText(box.left, box.top, box.width, box.height);
+        const zorv::layout::Control* box = nullptr;
+        for (const auto& row : zorv::layout::kControls) {
+            if (std::string_view(row.name) == names[i])
+                box = &row;
+        }
+        const std::string text = game.boxText(box->left, box->top, box->width, box->height);
         *counts[i] = countOf(text);
         b.raw += (i > 0 ? " " : "") + text;
     }
@@ -233,24 +288,73 @@ ScoreBoard readScoreBoard(XGame& game)
 
 namespace {
 
-PlayRecord play(const Options& o)
+struct Prepared {
+    std::vector<Note> notes;
+    SongSound song;
+    std::int64_t firstSound = 0;  // sample
+    float anchorThreshold = 0, edgeThreshold = 0;
+};
+
+Prepared prepare(const Options& o, PlayRecord& r)
 {
-    PlayRecord r;
+    Prepared p;
+    p.notes = chartNotes(o.chart);
+    if (p.notes.empty())
+        throw std::runtime_error("the chart has no notes");
+    p.song = decodeSong(o.audio);
+    p.anchorThreshold = p.song.peak * o.anchorShare;
+    p.edgeThreshold = p.song.peak * o.edgeShare;
+    p.firstSound = firstLoudSample(p.song.mono, p.anchorThreshold);
+    if (p.firstSound < 0)
+        throw std::runtime_error("the song is silent");
     r.label = o.label;
     r.sound = o.sound;
     r.offsetMs = o.offsetMs;
-    const std::vector<Note> notes = chartNotes(o.chart);
-    if (notes.empty())
-        throw std::runtime_error("the chart has no notes");
-    r.notes = notes.size();
-    const SongSound song = decodeSong(o.audio);
-    r.songSeconds = song.lengthMs / 1000.0;
-    const float anchorThreshold = song.peak * o.anchorShare;
-    const std::int64_t firstSound = firstLoudSample(song.mono, anchorThreshold);
-    if (firstSound < 0)
-        throw std::runtime_error("the song is silent");
-    r.firstSoundMs = static_cast<double>(firstSound) * 1000.0 / song.rate;
+    r.notes = p.notes.size();
+    r.songSeconds = p.song.lengthMs / 1000.0;
+    r.firstSoundMs = static_cast<double>(p.firstSound) * 1000.0 / p.song.rate;
+    return p;
+}
 
+// Starts the song and returns when its first sample was heard: by listening,
+// or, with no sound, the start key's time. `keeper` records the whole song.
+std::int64_t startSong(XGame& game, const Options& o, const Prepared& p, PlayRecord& r,
+                       std::unique_ptr<zorv::bench::Recorder>& keeper)
+{
+    std::int64_t startNs = 0;
+    if (o.sound) {
+        Start start = startAndListen(game, o, p.anchorThreshold);
+        startNs = start.heardNs - p.firstSound * 1'000'000'000 / p.song.rate;
+        r.heardAfterKeyMs = static_cast<double>(start.heardNs - start.keyNs) / 1e6;
+        r.foundAfterMs = static_cast<double>(start.foundNs - start.heardNs) / 1e6;
+        keeper = std::move(start.recorder);
+    } else {
+        game.altKey('s');
+        startNs = nowNs();
+    }
+    const std::int64_t firstBeat = startNs + (p.notes.front().chartMs + zorv::charting::kLeadMs) * 1'000'000LL;
+    if (nowNs() > firstBeat)
+        throw std::runtime_error("the song's first sound came after its first note's beat");
+    return startNs;
+}
+
+std::vector<std::int64_t> playAll(XGame& game, const Options& o, const Prepared& p, std::int64_t startNs, PlayRecord& r)
+{
+    if (!o.sound)
+        return playNotes(
+            game, p.notes, [startNs] { return startNs; }, o, r);
+    Ear ear(o.sink, kRecordRate, risingEdgesMs(p.song.mono, p.song.rate, p.edgeThreshold), p.edgeThreshold, startNs);
+    auto pressNs = playNotes(
+        game, p.notes, [&ear] { return ear.songStartNs(); }, o, r);
+    r.earCorrections = ear.stop().size();
+    r.earMovedMs = static_cast<double>(ear.songStartNs() - startNs) / 1e6;
+    return pressNs;
+}
+
+PlayRecord play(const Options& o)
+{
+    PlayRecord r;
+    const Prepared p = prepare(o, r);
     XGame game;
     game.attach(20'000);
     game.altKey('l');  // the song list
@@ -258,30 +362,22 @@ PlayRecord play(const Options& o)
     game.altKey(o.slot == 1 ? 'd' : 'v');
     pause(400);
 
-    std::int64_t songStartNs = 0;
-    std::unique_ptr<zorv::bench::Recorder> recorder;
-    if (o.sound) {
-        Start start = startAndListen(game, o, anchorThreshold);
-        songStartNs = start.heardNs - firstSound * 1'000'000'000 / song.rate;
-        r.heardAfterKeyMs = static_cast<double>(start.heardNs - start.keyNs) / 1e6;
-        r.foundAfterMs = static_cast<double>(start.foundNs - start.heardNs) / 1e6;
-        recorder = std::move(start.recorder);
-    } else {
-        game.altKey('s');
-        songStartNs = nowNs();
-    }
-    const std::int64_t firstPress = songStartNs + (notes.front().chartMs + zorv::charting::kLeadMs) * 1'000'000LL;
-    if (nowNs() > firstPress)
-        throw std::runtime_error("the song's first sound came after its first note's beat");
+    ScreenWatch screen(game.window());
+    std::unique_ptr<zorv::bench::Recorder> keeper;
+    const std::int64_t startNs = startSong(game, o, p, r, keeper);
+    const auto pressNs = playAll(game, o, p, startNs, r);
+    sleepUntil(std::max(nowNs(), startNs + std::int64_t{p.song.lengthMs} * 1'000'000) + 500'000'000);
 
-    playNotes(game, notes, songStartNs, o, r);
-    sleepUntil(std::max(nowNs(), songStartNs + std::int64_t{song.lengthMs} * 1'000'000) + 500'000'000);
-    if (recorder) {
-        const float onsetThreshold = song.peak * o.onsetShare;
-        compareOnsets(song, onsetThreshold, recorder->stop(onsetThreshold, kQuietMs), songStartNs, r);
+    std::vector<Offset> heard;
+    if (keeper) {
+        heard = compareHeard(p.song, p.edgeThreshold, keeper->stop(p.edgeThreshold, 0), startNs, r);
+        const auto whole = keeper->stop(p.anchorThreshold, kQuietMs);
+        if (!whole.empty())
+            r.anchorCheckMs = static_cast<double>(whole.front().heardNs - startNs) / 1e6 - r.firstSoundMs;
     }
+    compareNotes(p.notes, readNotes(screen.stop(), p.notes, pressNs), pressNs, startNs, heard, r);
     if (!o.truth.empty())
-        compareTruth(notes, truthOnsetsMs(o.truth), o, r);
+        compareTruth(p.notes, truthOnsetsMs(o.truth), r);
     r.board = readScoreBoard(game);
     game.altKey('c');  // the game's own close button
     return r;

@@ -1,6 +1,7 @@
 #pragma once
 // What one automated play found, and how it is printed.
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,12 +27,22 @@ struct PlayRecord {
     // The anchor: the song's first sound, its place in the song, when it
     // was heard after the start key and how long the player took to know.
     double firstSoundMs = 0, heardAfterKeyMs = 0, foundAfterMs = 0;
-    std::vector<double> onsetResidualMs;   // heard - expected, song onsets
-    std::vector<double> onsetAtMinutes;    // their place in the song
-    std::vector<double> pressLateMs;       // press sent - its target
+    double anchorCheckMs = 0;              // the song's start by the whole-song recorder - by the listener
+    std::size_t earCorrections = 0;        // how often the ear moved the start during the song
+    double earMovedMs = 0;                 // and by how much in all
+    std::vector<double> heardResidualMs;   // heard - expected from the start, 2 s stretches
+    std::vector<double> heardAtMinutes;    // their place in the song
+    std::vector<double> pressLateMs;       // press sent - when it was due
     std::vector<double> pressRoundTripMs;  // XTest press to XSync's return
+    std::vector<double> pressHeardMs;      // press sent - its beat as heard (by the whole-song recording)
     std::vector<double> pressTruthMs;      // press sent - nearest true onset, as heard
-    std::size_t truthMissing = 0;          // notes with no true onset within 50 ms
+    // The game's side, from its drawing: arrow set out - its chart time as
+    // heard; beat as heard - start of the great window, by the judgement
+    // drawn (none, great, good, bad, miss); judgements drawn.
+    std::vector<double> spawnLagMs;
+    std::array<std::vector<double>, 5> beatIntoGreatMs;
+    std::array<int, 4> screenCounts{};
+    std::size_t truthMissing = 0;  // notes with no true onset within 50 ms
     ScoreBoard board;
 };
 

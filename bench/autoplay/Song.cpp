@@ -6,7 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "MonitorRecorder.h"
 #include "chart/Chart.h"
 #include "core/Lanes.h"
 #include "tools/chartmake/Decode.h"
@@ -36,16 +35,6 @@ std::int64_t firstLoudSample(const std::vector<float>& mono, float threshold)
             return static_cast<std::int64_t>(i);
     }
     return -1;
-}
-
-std::vector<std::int64_t> songOnsetsNs(const SongSound& song, float threshold, int quietMs)
-{
-    // One chunk at time 0: the recorder's onset rule, on the song's own clock.
-    const std::vector<bench::Chunk> whole = {{0, 0, 0}};
-    std::vector<std::int64_t> times;
-    for (const bench::Onset& onset : bench::findOnsets(song.mono, whole, song.rate, threshold, quietMs))
-        times.push_back(onset.heardNs);
-    return times;
 }
 
 std::vector<Note> chartNotes(const std::string& path)

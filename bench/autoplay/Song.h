@@ -22,10 +22,6 @@ SongSound decodeSong(const std::string& path);
 // Index of the first sample whose magnitude reaches `threshold`; -1 for none.
 std::int64_t firstLoudSample(const std::vector<float>& mono, float threshold);
 
-// Onsets of the decoded song by the recorder's own rule (a sample reaching
-// `threshold` after `quietMs` below it), in ns from the song's first sample.
-std::vector<std::int64_t> songOnsetsNs(const SongSound& song, float threshold, int quietMs);
-
 struct Note {
     int lane = 0;              // 1..4
     std::int32_t chartMs = 0;  // when the arrow appears; its beat is kLeadMs later

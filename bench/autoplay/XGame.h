@@ -33,6 +33,8 @@ public:
     // PRIMARY selection), then that selection is read.
     std::string boxText(int left, int top, int width, int height);
 
+    Window window() const { return game_; }
+
 private:
     unsigned keycode(unsigned long keysym) const;
     std::string readPrimary(int timeoutMs);
