@@ -141,11 +141,13 @@ play() {
   [[ " $* " == *" --no-sound "* ]] && driver=(SDL_AUDIODRIVER=dummy)
   runs=$((runs + 1))
   echo "== $label" >&2
+  # shellcheck disable=SC2016  # expanded by the inner shell
   start "$server" "$work/zorv-$runs.log" "${driver[@]}" QT_QPA_PLATFORM=xcb \
     sh -c 'cd "$1" && exec "$2"' sh "$folder" "$zorv"
   local game=${pids[-1]} chart
   if [ "$slot" = 1 ]; then chart=$folder/Dodoroza.txt; else chart=$folder/Virizivez.txt; fi
   local status=0
+  # shellcheck disable=SC2086  # ZORV_AUTOPLAY_OPTIONS: one option a word
   in_env "$server" "$player" --chart "$chart" --slot "$slot" --label "$label" \
     ${truth:+--truth "$truth"} "$@" ${ZORV_AUTOPLAY_OPTIONS:-} >"$work/play-$runs.out" || status=$?
   cat "$work/play-$runs.out"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced, not run: private sound servers and the processes around them, for
 # the scripts that play through a real server (scripts/latency-bench.sh,
 # scripts/autoplay.sh).

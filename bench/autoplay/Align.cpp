@@ -31,31 +31,41 @@ std::vector<double> risingEdgesMs(const std::vector<float>& mono, int rate, floa
 }
 
 Offset alignStretch(const std::vector<double>& heard, const std::vector<double>& song, double fromMs, double toMs,
-                    double rangeMs, double binMs)
+                    double centreMs, double rangeMs, double binMs)
 {
     const auto bins = static_cast<std::size_t>(std::ceil(2 * rangeMs / binMs)) + 1;
     std::vector<int> votes(bins, 0);
+    const double low = centreMs - rangeMs;  // the smallest difference counted
     const auto first = std::lower_bound(song.begin(), song.end(), fromMs);
     const auto last = std::lower_bound(first, song.end(), toMs);
-    auto near = std::lower_bound(heard.begin(), heard.end(), fromMs - rangeMs);
+    auto near = std::lower_bound(heard.begin(), heard.end(), fromMs + low);
     for (auto s = first; s != last; ++s) {
-        while (near != heard.end() && *near < *s - rangeMs)
+        while (near != heard.end() && *near < *s + low)
             ++near;
-        for (auto h = near; h != heard.end() && *h <= *s + rangeMs; ++h)
-            ++votes[static_cast<std::size_t>(std::lround((*h - *s + rangeMs) / binMs))];
+        for (auto h = near; h != heard.end() && *h <= *s + centreMs + rangeMs; ++h)
+            ++votes[static_cast<std::size_t>(std::lround((*h - *s - low) / binMs))];
     }
     const auto best = std::max_element(votes.begin(), votes.end());
-    return {(fromMs + toMs) / 2, static_cast<double>(best - votes.begin()) * binMs - rangeMs, *best};
+    const auto bin = static_cast<std::size_t>(best - votes.begin());
+    // A pile at the edge of the range is the slope of one beyond it.
+    const bool edge = bin == 0 || bin + 1 == bins;
+    return {(fromMs + toMs) / 2, static_cast<double>(bin) * binMs + low, edge ? 0 : *best};
 }
 
-std::vector<Offset> alignEdges(const std::vector<double>& heard, const std::vector<double>& song, double windowMs,
-                               double stepMs, double rangeMs, double binMs, int minVotes)
+std::vector<Offset> trackEdges(const std::vector<double>& heard, const std::vector<double>& song, const Tracking& t)
 {
     std::vector<Offset> offsets;
-    for (double from = 0; !song.empty() && from + windowMs <= song.back() + stepMs; from += stepMs) {
-        const Offset offset = alignStretch(heard, song, from, from + windowMs, rangeMs, binMs);
-        if (offset.votes >= minVotes)
+    int missed = 0;
+    for (double from = 0; !song.empty() && from + t.windowMs <= song.back() + t.stepMs; from += t.stepMs) {
+        const double centre = offsets.empty() ? 0 : offsets.back().offsetMs;
+        const double range = missed >= t.lostAfter ? t.lostRangeMs : t.followMs;
+        const Offset offset = alignStretch(heard, song, from, from + t.windowMs, centre, range, t.binMs);
+        if (offset.votes >= t.minVotes) {
             offsets.push_back(offset);
+            missed = 0;
+        } else {
+            ++missed;
+        }
     }
     return offsets;
 }

@@ -25,15 +25,23 @@ struct Offset {
     int votes = 0;        // edge pairs that agree, within a bin
 };
 
-// The most common difference heard - song between edges less than rangeMs
-// apart, in bins of binMs, for the song's edges in [fromMs, toMs).
+// The most common difference heard - song between edges, within rangeMs of
+// centreMs, in bins of binMs, for the song's edges in [fromMs, toMs). No
+// votes when the most common lies at the edge of that range.
 Offset alignStretch(const std::vector<double>& heard, const std::vector<double>& song, double fromMs, double toMs,
-                    double rangeMs, double binMs);
+                    double centreMs, double rangeMs, double binMs);
 
-// For stretches of windowMs every stepMs: the most common difference
-// heard - song between edges less than rangeMs apart, in bins of binMs.
-// Stretches with fewer than minVotes agreeing pairs are left out.
-std::vector<Offset> alignEdges(const std::vector<double>& heard, const std::vector<double>& song, double windowMs,
-                               double stepMs, double rangeMs, double binMs, int minVotes);
+// Stretches of windowMs every stepMs through the song, the first searched
+// within followMs of 0 (the start was found by the song's first sound) and
+// each later one within followMs of the last found: music repeats itself,
+// and a wide search can settle on an echo of the right offset a beat away.
+// After lostAfter stretches in a row without enough agreeing pairs
+// (minVotes), the search widens to lostRangeMs.
+struct Tracking {
+    double windowMs = 2000, stepMs = 1000;
+    double followMs = 10, lostRangeMs = 40, binMs = 0.1;
+    int minVotes = 20, lostAfter = 3;
+};
+std::vector<Offset> trackEdges(const std::vector<double>& heard, const std::vector<double>& song, const Tracking& t);
 
 }  // namespace zorv::autoplay

@@ -57,11 +57,6 @@ constexpr int kFirstListenMs = 500;
 constexpr int kListenEveryMs = 400;
 constexpr int kSettleMs = 2000;
 constexpr int kQuietMs = 60;
-// The song heard against the song decoded: 2 s stretches every second,
-// offsets up to 80 ms either way.
-constexpr double kAlignWindowMs = 2000;
-constexpr double kAlignStepMs = 1000;
-constexpr double kAlignRangeMs = 80;
 
 struct Options {
     std::string chart, audio, truth, label, sink = "zorv_null";
@@ -215,6 +210,12 @@ double heardOffsetMs(const std::vector<Offset>& heard, double ms)
     return spreadOf(near).median;
 }
 
+// When song time `songMs` was heard, by the whole song's recording.
+std::int64_t heardNs(std::int64_t startNs, const std::vector<Offset>& heard, double songMs)
+{
+    return startNs + std::llround((songMs + heardOffsetMs(heard, songMs)) * 1e6);
+}
+
 // The game's side of every note, against the music as heard: when its arrow
 // set out against its chart time, where its beat fell in the great window,
 // which judgement its press got; and each press against its beat.
@@ -222,17 +223,17 @@ void compareNotes(const std::vector<Note>& notes, const std::vector<NoteSeen>& s
                   const std::vector<std::int64_t>& pressNs, std::int64_t startNs, const std::vector<Offset>& heard,
                   PlayRecord& r)
 {
-    auto heardNs = [&](double songMs) { return startNs + std::llround((songMs + heardOffsetMs(heard, songMs)) * 1e6); };
+    auto heardAt = [&](double songMs) { return heardNs(startNs, heard, songMs); };
     for (std::size_t i = 0; i < notes.size(); ++i) {
         const double beatMs = notes[i].chartMs + zorv::charting::kLeadMs;
-        r.pressHeardMs.push_back(static_cast<double>(pressNs[i] - heardNs(beatMs)) / 1e6);
+        r.pressHeardMs.push_back(static_cast<double>(pressNs[i] - heardAt(beatMs)) / 1e6);
         if (seen[i].judgement >= 0)
             ++r.screenCounts[static_cast<std::size_t>(seen[i].judgement)];
         if (seen[i].spawnNs < 0)
             continue;
-        r.spawnLagMs.push_back(static_cast<double>(seen[i].spawnNs - heardNs(notes[i].chartMs)) / 1e6);
+        r.spawnLagMs.push_back(static_cast<double>(seen[i].spawnNs - heardAt(notes[i].chartMs)) / 1e6);
         const double into =
-            static_cast<double>(heardNs(beatMs) - seen[i].spawnNs) / 1e6 - zorv::charting::kGreatFromSpawnMs;
+            static_cast<double>(heardAt(beatMs) - seen[i].spawnNs) / 1e6 - zorv::charting::kGreatFromSpawnMs;
         r.beatIntoGreatMs[static_cast<std::size_t>(seen[i].judgement + 1)].push_back(into);
     }
 }
@@ -245,7 +246,7 @@ std::vector<Offset> compareHeard(const SongSound& song, float threshold, const s
 {
     const auto heard = risingEdgesMs(loud, songStartNs, kRecordRate);
     const auto expected = risingEdgesMs(song.mono, song.rate, threshold);
-    auto offsets = alignEdges(heard, expected, kAlignWindowMs, kAlignStepMs, kAlignRangeMs, 0.1, 20);
+    auto offsets = trackEdges(heard, expected, Tracking{});
     for (const Offset& offset : offsets) {
         r.heardResidualMs.push_back(offset.offsetMs);
         r.heardAtMinutes.push_back(offset.atMs / 60000);
@@ -375,7 +376,10 @@ PlayRecord play(const Options& o)
         if (!whole.empty())
             r.anchorCheckMs = static_cast<double>(whole.front().heardNs - startNs) / 1e6 - r.firstSoundMs;
     }
-    compareNotes(p.notes, readNotes(screen.stop(), p.notes, pressNs), pressNs, startNs, heard, r);
+    std::vector<std::int64_t> dueNs;
+    for (const Note& note : p.notes)
+        dueNs.push_back(heardNs(startNs, heard, note.chartMs));
+    compareNotes(p.notes, readNotes(screen.stop(), p.notes, dueNs, pressNs), pressNs, startNs, heard, r);
     if (!o.truth.empty())
         compareTruth(p.notes, truthOnsetsMs(o.truth), r);
     r.board = readScoreBoard(game);

@@ -1,7 +1,10 @@
 #include "Ear.h"
 
+#include "Presses.h"
+
 #include <time.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -14,11 +17,18 @@ namespace {
 constexpr int kEveryMs = 1000;
 constexpr int kAgeMs = 3000;
 constexpr int kHeardMs = 2000;
-constexpr double kRangeMs = 80;
+// Looked for within kFollowMs of where the pace puts it; kLostRangeMs once
+// kLostAfter stretches in a row were not found there.
+constexpr double kFollowMs = 10;
+constexpr double kLostRangeMs = 40;
+constexpr int kLostAfter = 3;
 constexpr double kBinMs = 0.1;
 constexpr int kMinVotes = 20;
-// The pace: the start's drift from the first to the last of these stretches.
+// The pace: the start's drift over the last kPaceStretches stretches, from
+// kPaceFrom on; at most 2 ms a second.
 constexpr std::size_t kPaceStretches = 10;
+constexpr std::size_t kPaceFrom = 4;
+constexpr double kMaxDriftNsPerS = 2e6;
 
 std::int64_t nowNs()
 {
@@ -76,26 +86,36 @@ void Ear::run()
 
 void Ear::listen(zorv::bench::Recorder& recorder, std::int64_t sinceNs)
 {
-    const std::int64_t start = start_.load();
-    const auto heard = risingEdgesMs(recorder.stop(threshold_, 0), start, rate_);
-    const double fromMs = static_cast<double>(sinceNs - start) / 1e6;
-    const double toMs = static_cast<double>(nowNs() - start) / 1e6 - kRangeMs;
+    const std::int64_t base = songStartNs();
+    const auto heard = risingEdgesMs(recorder.stop(threshold_, 0), base, rate_);
+    const double range = missed_ >= kLostAfter ? kLostRangeMs : kFollowMs;
+    const double fromMs = static_cast<double>(sinceNs - base) / 1e6;
+    const double toMs = static_cast<double>(nowNs() - base) / 1e6 - range;
     if (toMs <= fromMs)
         return;
-    const Offset offset = alignStretch(heard, song_, fromMs, toMs, kRangeMs, kBinMs);
-    if (offset.votes < kMinVotes)
+    const Offset offset = alignStretch(heard, song_, fromMs, toMs, 0, range, kBinMs);
+    if (offset.votes < kMinVotes) {
+        if (++missed_ == kLostAfter) {
+            history_.clear();
+            drift_.store(0);
+        }
         return;
-    const std::int64_t heardAt = start + std::llround(offset.atMs * 1e6);
-    const std::int64_t moved = start + std::llround(offset.offsetMs * 1e6);
-    history_.emplace_back(heardAt, moved);
+    }
+    missed_ = 0;
+    const std::int64_t heardAt = base + std::llround(offset.atMs * 1e6);
+    const std::int64_t estimate = base + std::llround(offset.offsetMs * 1e6);
+    history_.emplace_back(static_cast<double>(heardAt), static_cast<double>(estimate));
     if (history_.size() > kPaceStretches)
         history_.pop_front();
-    if (history_.size() >= 3) {
-        const auto& [t0, s0] = history_.front();
-        const auto& [t1, s1] = history_.back();
-        drift_.store(std::llround(static_cast<double>(s1 - s0) / (static_cast<double>(t1 - t0) / 1e9)));
+    if (history_.size() >= kPaceFrom) {
+        std::vector<double> at, start;
+        for (const auto& [t, s] : history_) {
+            at.push_back(t / 1e9);
+            start.push_back(s);
+        }
+        drift_.store(std::llround(std::clamp(slope(at, start), -kMaxDriftNsPerS, kMaxDriftNsPerS)));
     }
-    start_.store(moved);
+    start_.store(estimate);
     heardAtNs_.store(heardAt);
     corrections_.emplace_back(nowNs(), offset.offsetMs);
 }

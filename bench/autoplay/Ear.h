@@ -42,10 +42,11 @@ private:
     int rate_;
     std::vector<double> song_;
     float threshold_;
-    std::atomic<std::int64_t> start_;                            // as heard at heardAtNs_
-    std::atomic<std::int64_t> heardAtNs_;                        // middle of the stretch last heard
-    std::atomic<std::int64_t> drift_{0};                         // of the start, in ns per s
-    std::deque<std::pair<std::int64_t, std::int64_t>> history_;  // (heardAtNs, start)
+    std::atomic<std::int64_t> start_;                // as heard at heardAtNs_
+    std::atomic<std::int64_t> heardAtNs_;            // middle of the stretch last heard
+    std::atomic<std::int64_t> drift_{0};             // of the start, in ns per s
+    std::deque<std::pair<double, double>> history_;  // (heard at, start), ns
+    int missed_ = 0;                                 // stretches in a row not placed
     std::atomic<bool> stopping_{false};
     std::vector<std::pair<std::int64_t, double>> corrections_;
     std::thread thread_;

@@ -1,5 +1,6 @@
 #include "GameSide.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "app/Layout.h"
@@ -21,12 +22,16 @@ const layout::Control& control(std::string_view name)
 }
 
 // The lane (1..4) whose new arrow this rectangle is: the arrow shown at its
-// parking place and moved one step up, both drawn at once.
+// parking place and moved one step up, drawn at once. Where another lane's
+// arrow shares some rows with it, the region comes in bands, so only the
+// bottom edge is sure: no other arrow reaches below the parking place.
 int spawnLane(const Damage& d)
 {
-    if (d.width != layout::kArrowSize || d.height != layout::kArrowSize + kStepPerTick)
+    const int bottom = d.y + d.height;
+    if (d.width != layout::kArrowSize)
         return 0;
-    if (d.y != kSpawnTop - kStepPerTick && d.y != kFirstLaneTop - kStepPerTick)
+    if (!(bottom == kSpawnTop + layout::kArrowSize && d.y >= kSpawnTop - kStepPerTick) &&
+        !(bottom == kFirstLaneTop + layout::kArrowSize && d.y >= kFirstLaneTop - kStepPerTick))
         return 0;
     for (int lane = 0; lane < kLaneCount; ++lane) {
         if (d.x == layout::kLaneLeft[lane])
@@ -50,7 +55,7 @@ int judgementOf(const Damage& d)
 }  // namespace
 
 std::vector<NoteSeen> readNotes(const std::vector<Damage>& drawn, const std::vector<Note>& notes,
-                                const std::vector<std::int64_t>& pressNs)
+                                const std::vector<std::int64_t>& dueNs, const std::vector<std::int64_t>& pressNs)
 {
     std::vector<std::vector<std::int64_t>> spawns(kLaneCount + 1);
     std::vector<std::pair<std::int64_t, int>> judged;
@@ -61,15 +66,13 @@ std::vector<NoteSeen> readNotes(const std::vector<Damage>& drawn, const std::vec
             judged.emplace_back(d.atNs, j);
     }
     std::vector<NoteSeen> seen(notes.size());
-    std::vector<std::size_t> used(kLaneCount + 1, 0);
     std::size_t next = 0;
-    for (std::size_t i = 0; i < notes.size(); ++i) {
-        auto& lane = spawns[static_cast<std::size_t>(notes[i].lane)];
-        auto& u = used[static_cast<std::size_t>(notes[i].lane)];
-        if (u < lane.size())
-            seen[i].spawnNs = lane[u++];
-        if (i >= pressNs.size())
-            continue;
+    constexpr std::int64_t kMs = 1'000'000;
+    for (std::size_t i = 0; i < notes.size() && i < dueNs.size() && i < pressNs.size(); ++i) {
+        const auto& lane = spawns[static_cast<std::size_t>(notes[i].lane)];
+        const auto spawn = std::lower_bound(lane.begin(), lane.end(), dueNs[i] - kSpawnFromMs * kMs);
+        if (spawn != lane.end() && *spawn < dueNs[i] + kSpawnUntilMs * kMs)
+            seen[i].spawnNs = *spawn;
         while (next < judged.size() && judged[next].first < pressNs[i])
             ++next;
         if (next < judged.size() && judged[next].first < pressNs[i] + std::int64_t{kJudgedWithinMs} * 1'000'000)

@@ -18,11 +18,14 @@ struct NoteSeen {
 };
 inline constexpr std::array<const char*, 4> kJudgementNames = {"great", "good", "bad", "miss"};
 
-// `pressNs`: when each note's key went down. A note's arrow is the lane's
-// next arrow to set out; a press's judgement is the count box redrawn within
-// kJudgedWithinMs after it.
+// `dueNs`: when each note's arrow should set out (its chart time as heard);
+// `pressNs`: when its key went down. A note's arrow is the first of its
+// lane to set out from kSpawnFromMs before that time to kSpawnUntilMs after
+// it; a press's judgement is the count box redrawn within kJudgedWithinMs.
 std::vector<NoteSeen> readNotes(const std::vector<Damage>& drawn, const std::vector<Note>& notes,
-                                const std::vector<std::int64_t>& pressNs);
+                                const std::vector<std::int64_t>& dueNs, const std::vector<std::int64_t>& pressNs);
+inline constexpr int kSpawnFromMs = 150;
+inline constexpr int kSpawnUntilMs = 250;
 inline constexpr int kJudgedWithinMs = 45;
 
 }  // namespace zorv::autoplay
