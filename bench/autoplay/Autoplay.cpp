@@ -7,7 +7,7 @@
 //
 //   autoplay --chart FILE --slot 1|2 [--audio FILE] [--truth FILE]
 //            [--sink zorv_null | --no-sound] [--offset MS] [--hold MS]
-//            [--label TEXT]
+//            [--label TEXT] [--trace FILE]
 //
 // The player records the sink's monitor with every sample timed on
 // CLOCK_MONOTONIC, finds when the song's first sound was heard and, knowing
@@ -16,6 +16,9 @@
 // plus the note's chart time plus the lead (its beat as heard), plus --offset,
 // through XTest. --no-sound (SDL's dummy driver: nothing to hear) takes the
 // start key's time as the song's start instead, as a player could not.
+// --trace FILE writes every stretch the ear placed ("ear", ms after the
+// start, offset ms, votes, pace ms/s) and the tracking of the whole song
+// ("heard", song ms, offset ms, votes).
 #include <time.h>
 #include <sys/prctl.h>
 
@@ -59,7 +62,7 @@ constexpr int kSettleMs = 2000;
 constexpr int kQuietMs = 60;
 
 struct Options {
-    std::string chart, audio, truth, label, sink = "zorv_null";
+    std::string chart, audio, truth, label, trace, sink = "zorv_null";
     int slot = 1;
     bool sound = true;
     double offsetMs = 0, holdMs = 60;
@@ -69,9 +72,10 @@ struct Options {
 
 [[noreturn]] void usage()
 {
-    std::fprintf(stderr,
-                 "usage: autoplay --chart FILE --slot 1|2 [--audio FILE] [--truth FILE]\n"
-                 "                [--sink NAME | --no-sound] [--offset MS] [--hold MS] [--label TEXT]\n");
+    std::fprintf(
+        stderr,
+        "usage: autoplay --chart FILE --slot 1|2 [--audio FILE] [--truth FILE]\n"
+        "                [--sink NAME | --no-sound] [--offset MS] [--hold MS] [--label TEXT] [--trace FILE]\n");
     std::exit(2);
 }
 
@@ -103,6 +107,8 @@ Options parse(int argc, char** argv)
             o.offsetMs = std::atof(value().c_str());
         else if (arg == "--hold")
             o.holdMs = std::atof(value().c_str());
+        else if (arg == "--trace")
+            o.trace = value();
         else
             usage();
     }
@@ -339,7 +345,8 @@ std::int64_t startSong(XGame& game, const Options& o, const Prepared& p, PlayRec
     return startNs;
 }
 
-std::vector<std::int64_t> playAll(XGame& game, const Options& o, const Prepared& p, std::int64_t startNs, PlayRecord& r)
+std::vector<std::int64_t> playAll(XGame& game, const Options& o, const Prepared& p, std::int64_t startNs, PlayRecord& r,
+                                  std::FILE* trace)
 {
     if (!o.sound)
         return playNotes(
@@ -347,7 +354,12 @@ std::vector<std::int64_t> playAll(XGame& game, const Options& o, const Prepared&
     Ear ear(o.sink, kRecordRate, risingEdgesMs(p.song.mono, p.song.rate, p.edgeThreshold), p.edgeThreshold, startNs);
     auto pressNs = playNotes(
         game, p.notes, [&ear] { return ear.songStartNs(); }, o, r);
-    r.earCorrections = ear.stop().size();
+    for (const Ear::Stretch& stretch : ear.stop()) {
+        r.earCorrections += stretch.votes > 0 ? 1 : 0;
+        if (trace != nullptr)
+            std::fprintf(trace, "ear %.1f %+.2f %d %+.3f\n", static_cast<double>(stretch.atNs - startNs) / 1e6,
+                         stretch.offsetMs, stretch.votes, static_cast<double>(stretch.drift) / 1e6);
+    }
     r.earMovedMs = static_cast<double>(ear.songStartNs() - startNs) / 1e6;
     return pressNs;
 }
@@ -366,12 +378,17 @@ PlayRecord play(const Options& o)
     ScreenWatch screen(game.window());
     std::unique_ptr<zorv::bench::Recorder> keeper;
     const std::int64_t startNs = startSong(game, o, p, r, keeper);
-    const auto pressNs = playAll(game, o, p, startNs, r);
+    std::FILE* trace = o.trace.empty() ? nullptr : std::fopen(o.trace.c_str(), "w");
+    const auto pressNs = playAll(game, o, p, startNs, r, trace);
     sleepUntil(std::max(nowNs(), startNs + std::int64_t{p.song.lengthMs} * 1'000'000) + 500'000'000);
 
     std::vector<Offset> heard;
     if (keeper) {
         heard = compareHeard(p.song, p.edgeThreshold, keeper->stop(p.edgeThreshold, 0), startNs, r);
+        for (const Offset& offset : heard) {
+            if (trace != nullptr)
+                std::fprintf(trace, "heard %.1f %+.2f %d\n", offset.atMs, offset.offsetMs, offset.votes);
+        }
         const auto whole = keeper->stop(p.anchorThreshold, kQuietMs);
         if (!whole.empty())
             r.anchorCheckMs = static_cast<double>(whole.front().heardNs - startNs) / 1e6 - r.firstSoundMs;
@@ -382,6 +399,8 @@ PlayRecord play(const Options& o)
     compareNotes(p.notes, readNotes(screen.stop(), p.notes, dueNs, pressNs), pressNs, startNs, heard, r);
     if (!o.truth.empty())
         compareTruth(p.notes, truthOnsetsMs(o.truth), r);
+    if (trace != nullptr)
+        std::fclose(trace);
     r.board = readScoreBoard(game);
     game.altKey('c');  // the game's own close button
     return r;

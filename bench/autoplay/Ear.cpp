@@ -58,12 +58,12 @@ std::int64_t Ear::songStartNs() const
     return start_.load() + std::llround(since * static_cast<double>(drift_.load()));
 }
 
-std::vector<std::pair<std::int64_t, double>> Ear::stop()
+std::vector<Ear::Stretch> Ear::stop()
 {
     stopping_ = true;
     if (thread_.joinable())
         thread_.join();
-    return corrections_;
+    return stretches_;
 }
 
 void Ear::run()
@@ -95,6 +95,7 @@ void Ear::listen(zorv::bench::Recorder& recorder, std::int64_t sinceNs)
         return;
     const Offset offset = alignStretch(heard, song_, fromMs, toMs, 0, range, kBinMs);
     if (offset.votes < kMinVotes) {
+        stretches_.push_back({nowNs(), offset.offsetMs, 0, drift_.load()});
         if (++missed_ == kLostAfter) {
             history_.clear();
             drift_.store(0);
@@ -107,17 +108,27 @@ void Ear::listen(zorv::bench::Recorder& recorder, std::int64_t sinceNs)
     history_.emplace_back(static_cast<double>(heardAt), static_cast<double>(estimate));
     if (history_.size() > kPaceStretches)
         history_.pop_front();
+    // The line through the last stretches: each stretch alone is off by a
+    // millisecond or two (a 2 s stretch of edges), the line much less.
+    std::int64_t placed = estimate;
     if (history_.size() >= kPaceFrom) {
         std::vector<double> at, start;
         for (const auto& [t, s] : history_) {
-            at.push_back(t / 1e9);
-            start.push_back(s);
+            at.push_back((t - history_.back().first) / 1e9);
+            start.push_back(s - history_.back().second);
         }
-        drift_.store(std::llround(std::clamp(slope(at, start), -kMaxDriftNsPerS, kMaxDriftNsPerS)));
+        const double drift = std::clamp(slope(at, start), -kMaxDriftNsPerS, kMaxDriftNsPerS);
+        double meanAt = 0, meanStart = 0;
+        for (std::size_t i = 0; i < at.size(); ++i) {
+            meanAt += at[i] / static_cast<double>(at.size());
+            meanStart += start[i] / static_cast<double>(at.size());
+        }
+        placed = estimate + std::llround(meanStart - drift * meanAt);
+        drift_.store(std::llround(drift));
     }
-    start_.store(estimate);
+    start_.store(placed);
     heardAtNs_.store(heardAt);
-    corrections_.emplace_back(nowNs(), offset.offsetMs);
+    stretches_.push_back({nowNs(), offset.offsetMs, offset.votes, drift_.load()});
 }
 
 }  // namespace zorv::autoplay

@@ -31,8 +31,15 @@ public:
     // When the song's first sample would have been heard, by the music heard
     // last and the pace it was heard at since (steady clock, ns).
     std::int64_t songStartNs() const;
-    // Every correction made: (when, by how much in ms).
-    std::vector<std::pair<std::int64_t, double>> stop();
+    // Every stretch heard: when, the offset found (ms), its votes (0: not
+    // placed), and the pace then (ns per s).
+    struct Stretch {
+        std::int64_t atNs;
+        double offsetMs;
+        int votes;
+        std::int64_t drift;
+    };
+    std::vector<Stretch> stop();
 
 private:
     void run();
@@ -48,7 +55,7 @@ private:
     std::deque<std::pair<double, double>> history_;  // (heard at, start), ns
     int missed_ = 0;                                 // stretches in a row not placed
     std::atomic<bool> stopping_{false};
-    std::vector<std::pair<std::int64_t, double>> corrections_;
+    std::vector<Stretch> stretches_;
     std::thread thread_;
 };
 
