@@ -737,16 +737,14 @@ double limit(Buffer& l, Buffer& r, double ceiling)
     return gainToDb(deepest);
 }
 
-}  // namespace
+// ---- the song -------------------------------------------------------------
 
-std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
+// Renders every note of every part into the mix. Returns the energy each
+// part added to the dry mix, in the order of the parts.
+std::vector<double> placeParts(const Song& song, Mix& mix)
 {
-    const auto total = static_cast<std::size_t>(songSamples(song));
     const double stepSeconds = 15.0 / song.bpm;
-    Mix mix(total);
     std::vector<double> energy;
-    stats.parts.clear();
-
     for (std::size_t p = 0; p < song.parts.size(); ++p) {
         const auto& part = song.parts[p];
         double e = 0;
@@ -765,70 +763,82 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
                 e += mix.add(buf, stepSample(song.bpm, note.step), gain, pan, part.reverb, part.echo, part.ducked);
             }
         }
-        stats.parts.push_back({part.name, 0});
         energy.push_back(e);
     }
-    double drumEnergy = 0;
+    return energy;
+}
+
+// Renders every drum hit into the mix; returns the energy they added.
+double placeDrums(const Song& song, Mix& mix)
+{
+    double energy = 0;
     for (std::size_t k = 0; k < song.drums.size(); ++k) {
         const auto& hit = song.drums[k];
         Rng rng(song.seed * 40503u + static_cast<std::uint32_t>(k) * 2246822519u + 1u);
         const auto m = drumMix(hit.drum);
         const auto buf = renderDrum(hit.drum, hit.velocity, song.kit, rng);
-        drumEnergy += mix.add(buf, stepSample(song.bpm, hit.step), m.gain * song.drumGain, m.pan, m.reverb, 0.0, false);
+        energy += mix.add(buf, stepSample(song.bpm, hit.step), m.gain * song.drumGain, m.pan, m.reverb, 0.0, false);
     }
-    stats.parts.push_back({"drums", 0});
-    energy.push_back(drumEnergy);
+    return energy;
+}
 
-    const auto duck = duckGain(song, total);
-    Buffer l(total), r(total);
-    for (std::size_t i = 0; i < total; ++i) {
-        l[i] = mix.dryL[i] + mix.duckL[i] * duck[i];
-        r[i] = mix.dryR[i] + mix.duckR[i] * duck[i];
-    }
-    const double dryRms = rms(l, r);
+// Each part's share of the dry mix's energy, the drums last.
+void partLevels(const Song& song, const std::vector<double>& energy, RenderStats& stats)
+{
+    stats.parts.clear();
+    for (const auto& part : song.parts)
+        stats.parts.push_back({part.name, 0});
+    stats.parts.push_back({"drums", 0});
     double energySum = 0;
     for (const double e : energy)
         energySum += e;
     for (std::size_t p = 0; p < energy.size(); ++p) {
         stats.parts[p].db = 10.0 * std::log10(std::max(energy[p], 1e-12) / std::max(energySum, 1e-12));
     }
+}
 
-    // Returns are set against the dry mix, so a song's sends only decide
-    // what goes into the room, not how loud the room is.
-    {
-        Buffer wl(total), wr(total);
-        reverb(mix.reverb, wl, wr);
-        const double g = dryRms * dbToGain(song.reverbDb) / std::max(rms(wl, wr), 1e-9);
-        for (std::size_t i = 0; i < total; ++i) {
-            l[i] += static_cast<float>(g * wl[i]);
-            r[i] += static_cast<float>(g * wr[i]);
-        }
-        echo(mix.echo, static_cast<std::size_t>(stepSample(song.bpm, 3)), 0.4f, wl, wr);
-        const double ge = dryRms * dbToGain(song.echoDb) / std::max(rms(wl, wr), 1e-9);
-        for (std::size_t i = 0; i < total; ++i) {
-            l[i] += static_cast<float>(ge * wl[i]);
-            r[i] += static_cast<float>(ge * wr[i]);
-        }
+// Returns are set against the dry mix, so a song's sends only decide what
+// goes into the room, not how loud the room is.
+void addReturns(const Song& song, const Mix& mix, Buffer& l, Buffer& r)
+{
+    const std::size_t total = l.size();
+    const double dryRms = rms(l, r);
+    Buffer wl(total), wr(total);
+    reverb(mix.reverb, wl, wr);
+    const double g = dryRms * dbToGain(song.reverbDb) / std::max(rms(wl, wr), 1e-9);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] += static_cast<float>(g * wl[i]);
+        r[i] += static_cast<float>(g * wr[i]);
     }
-    mix = Mix(0);
-
-    // DC blocker: the asymmetric drum transients leave a slow offset.
-    for (auto* ch : {&l, &r}) {
-        double x1 = 0, y1 = 0;
-        for (auto& s : *ch) {
-            const double y = s - x1 + 0.9995 * y1;
-            x1 = s;
-            y1 = y;
-            s = static_cast<float>(y);
-        }
+    echo(mix.echo, static_cast<std::size_t>(stepSample(song.bpm, 3)), 0.4f, wl, wr);
+    const double ge = dryRms * dbToGain(song.echoDb) / std::max(rms(wl, wr), 1e-9);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] += static_cast<float>(ge * wl[i]);
+        r[i] += static_cast<float>(ge * wr[i]);
     }
+}
 
-    // Gain to the target loudness, then limit; the limiter takes a little
-    // energy away, so settle the gain over a few rounds.
+// DC blocker: the asymmetric drum transients leave a slow offset.
+void blockDc(Buffer& ch)
+{
+    double x1 = 0, y1 = 0;
+    for (auto& s : ch) {
+        const double y = s - x1 + 0.9995 * y1;
+        x1 = s;
+        y1 = y;
+        s = static_cast<float>(y);
+    }
+}
+
+// Gain to the target loudness, then limit; the limiter takes a little
+// energy away, so settle the gain over a few rounds. Leaves the result in
+// `ol` and `orr`.
+void setLoudness(const Buffer& l, const Buffer& r, Buffer& ol, Buffer& orr, RenderStats& stats)
+{
+    const std::size_t total = l.size();
     const double target = dbToGain(kTargetRmsDb);
     const double ceiling = dbToGain(kCeilingDb);
     double gain = target / std::max(rms(l, r), 1e-9);
-    Buffer ol, orr;
     for (int round = 0; round < 4; ++round) {
         ol = l;
         orr = r;
@@ -839,24 +849,32 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
         stats.limitedDb = limit(ol, orr, ceiling);
         gain *= target / std::max(rms(ol, orr), 1e-9);
     }
+}
 
-    // Let the last reverb fade out rather than stop.
+// Let the last reverb fade out rather than stop.
+void fadeOut(Buffer& l, Buffer& r)
+{
+    const std::size_t total = l.size();
     const std::size_t fade = std::min(total, samplesFor(1.0));
     for (std::size_t i = 0; i < fade; ++i) {
         const double u = static_cast<double>(i) / static_cast<double>(fade);
         const auto g = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * u));
-        ol[total - 1 - i] *= g;
-        orr[total - 1 - i] *= g;
+        l[total - 1 - i] *= g;
+        r[total - 1 - i] *= g;
     }
+}
 
-    // TPDF dither with a fixed seed: quiet tails keep their texture and the
-    // file stays the same from run to run.
+// TPDF dither with a fixed seed: quiet tails keep their texture and the
+// file stays the same from run to run.
+std::vector<std::int16_t> quantise(const Song& song, const Buffer& l, const Buffer& r, RenderStats& stats)
+{
+    const std::size_t total = l.size();
     Rng dither(song.seed ^ 0xA5A5F00Du);
     std::vector<std::int16_t> out(total * 2);
     double peak = 0, sum = 0;
     for (std::size_t i = 0; i < total; ++i) {
         for (int c = 0; c < 2; ++c) {
-            const double x = (c == 0 ? ol[i] : orr[i]) * 32767.0 + (dither.uniform() - dither.uniform());
+            const double x = (c == 0 ? l[i] : r[i]) * 32767.0 + (dither.uniform() - dither.uniform());
             const auto q = static_cast<std::int16_t>(std::clamp(std::lround(x), -32768L, 32767L));
             out[i * 2 + static_cast<std::size_t>(c)] = q;
             peak = std::max(peak, std::abs(static_cast<double>(q)));
@@ -866,6 +884,33 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
     stats.peakDb = gainToDb(peak / 32768.0);
     stats.rmsDb = gainToDb(std::sqrt(sum / static_cast<double>(std::max<std::size_t>(out.size(), 1))) / 32768.0);
     return out;
+}
+
+}  // namespace
+
+std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
+{
+    const auto total = static_cast<std::size_t>(songSamples(song));
+    Mix mix(total);
+    auto energy = placeParts(song, mix);
+    energy.push_back(placeDrums(song, mix));
+    partLevels(song, energy, stats);
+
+    const auto duck = duckGain(song, total);
+    Buffer l(total), r(total);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] = mix.dryL[i] + mix.duckL[i] * duck[i];
+        r[i] = mix.dryR[i] + mix.duckR[i] * duck[i];
+    }
+    addReturns(song, mix, l, r);
+    mix = Mix(0);
+
+    blockDc(l);
+    blockDc(r);
+    Buffer ol, orr;
+    setLoudness(l, r, ol, orr, stats);
+    fadeOut(ol, orr);
+    return quantise(song, ol, orr, stats);
 }
 
 void writeWav(const std::string& path, const std::vector<std::int16_t>& interleaved)
