@@ -45,6 +45,71 @@ TEST(SongScore, GridStepsToMsAndSamples)
     }
 }
 
+// The corpus's ground truth is read off these positions, so each case is
+// worked out by hand from the meter, the tempo and the swing.
+TEST(SongScore, StepsLandWhereMeterTempoAndSwingPutThem)
+{
+    const struct {
+        const char* what;
+        Meter meter;
+        int bpm;
+        Swing swing;
+        std::vector<TempoChange> changes;
+        int step;
+        std::int64_t sample;
+        int ms;
+    } cases[] = {
+        {"4/4, a beat", kFourFour, 120, {}, {}, 4, 22050, 500},
+        {"3/4, second bar", kThreeFour, 120, {}, {}, 12, 66150, 1500},
+        {"6/8, second dotted quarter", kSixEight, 60, {}, {}, 6, 44100, 1000},
+        {"6/8, third eighth", kSixEight, 60, {}, {}, 4, 29400, 667},
+        {"eighth swing, off-beat eighth at 66%", kFourFour, 120, {66, 4}, {}, 2, 14553, 330},
+        {"eighth swing, its sixteenths split each half", kFourFour, 120, {66, 4}, {}, 3, 18301, 415},
+        {"eighth swing leaves the beat", kFourFour, 120, {66, 4}, {}, 4, 22050, 500},
+        {"sixteenth swing at 60%", kFourFour, 100, {60, 2}, {}, 5, 34398, 780},
+        {"before a change to 60 BPM at bar 2", kFourFour, 120, {}, {{1, 60}}, 15, 82687, 1875},
+        {"after it", kFourFour, 120, {}, {{1, 60}}, 20, 132300, 3000},
+        {"two changes", kThreeFour, 90, {}, {{1, 180}, {2, 60}}, 28, 176400, 4000},
+    };
+    for (const auto& c : cases) {
+        Song song;
+        song.bpm = c.bpm;
+        song.meter = c.meter;
+        song.swing = c.swing;
+        song.tempoChanges = c.changes;
+        EXPECT_EQ(stepSample(song, c.step), c.sample) << c.what;
+        EXPECT_EQ(stepMs(song, c.step), c.ms) << c.what;
+    }
+}
+
+// A swung eighth is held until the next one starts, not for half a beat.
+TEST(SongScore, SwungNotesAreHeldToTheNextSwungStep)
+{
+    Song song;
+    song.bpm = 120;
+    song.swing = {66, 4};
+    EXPECT_NEAR(gateSeconds(song, 0, 2), 0.33, 1e-4);
+    EXPECT_NEAR(gateSeconds(song, 2, 2), 0.17, 1e-4);
+    EXPECT_NEAR(gateSeconds(song, 0, 4), 0.5, 1e-4);
+}
+
+TEST(SongScore, BuilderPlacesTempoChangesAndRefusesSwingThatSplitsNoBeat)
+{
+    SongBuilder b("T", 100, 1, Kit::Soft, kSixEight);
+    b.section("C C");
+    b.tempo(80);
+    b.section("C");
+    const auto song = b.finish({});
+    ASSERT_EQ(song.tempoChanges.size(), 1u);
+    EXPECT_EQ(song.tempoChanges[0].bar, 2);
+    EXPECT_EQ(song.tempoChanges[0].bpm, 80);
+
+    SongBuilder waltz("T", 100, 1, Kit::Soft, kSixEight);
+    EXPECT_THROW(waltz.swing({66, 4}), std::runtime_error);  // 4 steps do not divide a 6-step beat
+    EXPECT_NO_THROW(waltz.swing({60, 2}));
+    EXPECT_THROW(waltz.tempo(0), std::runtime_error);
+}
+
 TEST(SongScore, BassPatternsPickChordNotes)
 {
     const struct {
