@@ -759,7 +759,7 @@ Buffer tom(double vel, double hz, Rng& rng)
 // A ride: the shimmer of the hats' metal, long, over the ping of its bell.
 Buffer ride(double vel, Rng& rng)
 {
-    Buffer out = metal(0.8 * vel, 0.9, 5500.0, 0.3, 2.5, rng);
+    Buffer out = metal(0.8 * vel, 0.7, 5500.0, 0.15, 2.5, rng);
     std::vector<Partial> bell = {partial(820.0, 1.0, 0.5, rng), partial(1312.0, 0.6, 0.35, rng),
                                  partial(2214.0, 0.4, 0.2, rng)};
     for (std::size_t i = 0; i < out.size(); ++i) {
@@ -822,7 +822,7 @@ DrumMix drumMix(Drum drum)
     case Drum::Crash: return {0.3, -0.25, 0.12};
     case Drum::TomHigh: return {0.5, -0.25, 0.12};
     case Drum::TomLow: return {0.55, 0.25, 0.12};
-    case Drum::Ride: return {0.3, 0.35, 0.1};
+    case Drum::Ride: return {0.22, 0.35, 0.1};
     case Drum::Brush: return {0.5, -0.1, 0.15};
     }
     throw std::logic_error("unknown drum");
