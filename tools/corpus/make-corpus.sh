@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Builds the corpus generator and writes the corpus the chart maker is
 # measured on: each song's MP3 and its ground truth (NAME.truth). A song whose
-# MP3 is there and whose truth comes out the same is skipped, so a second run
-# costs seconds; a changed score renders again. The audio is not committed:
-# about 65 minutes of it, 75 MB as MP3.
+# MP3 was made by the same build of the generator (NAME.made-by) for the same
+# truth is skipped, so a second run costs seconds; a change to a score or to
+# the synthesiser renders again (about three minutes for all). The audio is
+# not committed: 36 minutes of it, 43 MB as MP3.
 #
 #   tools/corpus/make-corpus.sh [--force] [--only NAME] [DIR]   # DIR: build/corpus
 #
-# --force renders every song again (after a change to the synthesiser,
-# which the truth does not show). ZORV_CORPUS_BUILD names the build tree.
+# --force renders every song again. ZORV_CORPUS_BUILD names the build tree.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/../.." && pwd)

@@ -1,6 +1,7 @@
 // make-corpus: writes each corpus song's ground truth and, where the audio is
-// missing or the truth has changed, renders the song to WAV for
-// tools/corpus/make-corpus.sh to encode.
+// missing or was made by another build of this program (another score or
+// synthesiser), renders the song to WAV for tools/corpus/make-corpus.sh to
+// encode.
 //
 //   make-corpus [--force] [--only NAME] [--list] <dir>
 
@@ -47,6 +48,21 @@ void writeFile(const fs::path& path, const std::string& bytes)
     fs::rename(temporary, path);
 }
 
+// Names the build of this program: its own bytes, hashed (FNV-1a 64). The
+// audio depends on the scores and the synthesiser, both compiled in, so a
+// song made by the same bytes needs no new render.
+std::string generatorId()
+{
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const unsigned char byte : readFile("/proc/self/exe")) {
+        hash ^= byte;
+        hash *= 0x100000001b3u;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
 std::vector<std::int16_t> repeated(const std::vector<std::int16_t>& samples, int times)
 {
     std::vector<std::int16_t> out;
@@ -68,6 +84,30 @@ void render(const corpus::Piece& piece, const fs::path& dir)
                 stats.limitedDb);
     for (const auto& p : stats.parts)
         std::printf("    %-8s %6.1f dB\n", p.name.c_str(), p.db);
+}
+
+// Writes the piece's truth, and renders it unless its audio is there, made
+// by this very build, for the same truth.
+void make(const corpus::Piece& piece, const fs::path& dir, const std::string& id, bool force)
+{
+    const auto truth = corpus::looped(corpus::truthOf(piece.song), piece.plays);
+    auto named = truth;
+    named.name = piece.name;
+    const std::string text = corpus::truthText(named);
+    const fs::path truthPath = dir / (piece.name + ".truth");
+    const fs::path madeBy = dir / (piece.name + ".made-by");
+    std::printf("%s: %s, %d BPM, %.1f s, %zu onsets, %zu beats", piece.name.c_str(), truth.meter.c_str(),
+                piece.song.bpm, truth.lengthMs / 1000.0, truth.onsets.size(), truth.beats.size());
+    if (!force && fs::exists(dir / (piece.name + ".mp3")) && readFile(truthPath) == text && readFile(madeBy) == id) {
+        std::printf(", up to date\n");
+        return;
+    }
+    std::printf(", rendering\n");
+    std::fflush(stdout);
+    fs::create_directories(dir);
+    render(piece, dir);
+    writeFile(truthPath, text);
+    writeFile(madeBy, id);
 }
 
 }  // namespace
@@ -95,32 +135,16 @@ int main(int argc, char** argv)
         return usage();
 
     try {
+        const std::string id = generatorId() + "\n";
         bool found = only.empty();
         for (const auto& piece : corpus::corpus()) {
             if (!only.empty() && piece.name != only)
                 continue;
             found = true;
-            const auto truth = corpus::looped(corpus::truthOf(piece.song), piece.plays);
-            if (list) {
+            if (list)
                 std::printf("%s\n", piece.name.c_str());
-                continue;
-            }
-            auto named = truth;
-            named.name = piece.name;
-            const std::string text = corpus::truthText(named);
-            const fs::path truthPath = dir / (piece.name + ".truth");
-            std::printf("%s: %s, %d BPM, %.1f s, %zu onsets, %zu beats", piece.name.c_str(), truth.meter.c_str(),
-                        piece.song.bpm, truth.lengthMs / 1000.0, truth.onsets.size(), truth.beats.size());
-            if (!force && fs::exists(dir / (piece.name + ".mp3")) && fs::exists(truthPath) &&
-                readFile(truthPath) == text) {
-                std::printf(", up to date\n");
-                continue;
-            }
-            std::printf(", rendering\n");
-            std::fflush(stdout);
-            fs::create_directories(dir);
-            render(piece, dir);
-            writeFile(truthPath, text);
+            else
+                make(piece, dir, id, force);
         }
         if (!found) {
             std::fprintf(stderr, "make-corpus: no song named %s\n", only.c_str());
