@@ -14,10 +14,10 @@
 # build/corpus when it is missing or its scores changed (about three minutes
 # the first time; tools/corpus/make-corpus.sh), and runs
 #   MAKER make SONG.mp3 --level L -o CHART
-# for every song and level, pinned to CPU 0, three times (the fastest run
+# for every song and level, pinned to CPU 0, three times (the leanest run
 # counts; every run must write the same chart), then checks each chart
 # with zorv-chart. The charts and the maker's messages stay in
-# build/bench-make/charts/LEVEL/.
+# build/bench-make/charts/LEVEL/. See docs/performance.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD

@@ -52,7 +52,8 @@ struct Options {
 struct Made {
     std::string song, level;
     fs::path chart;
-    RunResult fastest;    // of the runs, by wall time
+    RunResult fastest;  // of the runs, by wall time
+    double leastCpuSeconds = 0;
     long peakRssKiB = 0;  // the most any run took
     bool ok = false;      // every run exited 0 and wrote a chart
     bool same = true;     // every run wrote the same bytes
@@ -172,6 +173,8 @@ Made make(const Options& o, const std::string& song, const std::string& level)
         made.same = made.same && bytes == first;
         if (run == 0 || r.wallSeconds < made.fastest.wallSeconds)
             made.fastest = r;
+        if (run == 0 || r.cpuSeconds < made.leastCpuSeconds)
+            made.leastCpuSeconds = r.cpuSeconds;
         made.peakRssKiB = std::max(made.peakRssKiB, r.peakRssKiB);
     }
     if (made.ok && !o.checker.empty())
@@ -246,7 +249,7 @@ struct Targets {
     Target onOnsets{"notes within 20 ms of an onset", ">= 97% every chart", Target::HigherIsBetter};
     Target median{"|median offset to the onset|", "<= 5 ms", Target::LowerIsBetter};
     Target onBeats{"easy notes within 20 ms of a beat", ">= 85% every song", Target::HigherIsBetter};
-    Target speed{"charting speed, one core (wall)", ">= 300x real time", Target::HigherIsBetter};
+    Target speed{"charting speed, one core (CPU time)", ">= 300x real time", Target::HigherIsBetter};
     Target memory{"peak memory, ten-minute song", "< 200 MB", Target::LowerIsBetter};
     Target made{"maker exits 0 and writes a chart", "every run", Target::YesOrNo};
     Target same{"same chart on every run", "byte for byte", Target::YesOrNo};
@@ -281,8 +284,8 @@ void row(const corpus::Truth& truth, const Made& m, Targets& targets)
     targets.made.pass(where);
     const auto p = corpus::evaluate(truth, corpus::chartNotes(readFile(m.chart)));
     const double lengthS = truth.lengthMs / 1000.0;
-    const double speed = lengthS / std::max(m.fastest.wallSeconds, 1e-9);
-    const double cpuSpeed = lengthS / std::max(m.fastest.cpuSeconds, 1e-9);
+    const double speed = lengthS / std::max(m.leastCpuSeconds, 1e-9);
+    const double wallSpeed = lengthS / std::max(m.fastest.wallSeconds, 1e-9);
     const double rssMB = static_cast<double>(m.peakRssKiB) / 1024.0;
     const bool onOk = p.onOnsets >= kMinOnOnsets, medianOk = std::abs(p.medianOffsetMs) <= kMaxMedianMs;
     const bool easy = m.level == "easy", beatsOk = !easy || p.onBeats >= kMinEasyOnBeats;
@@ -305,7 +308,7 @@ void row(const corpus::Truth& truth, const Made& m, Targets& targets)
         targets.checked.fail("exit " + std::to_string(m.check), where);
     std::printf("  %-7s %5zu %5.2f %7.1f%%%s %+7.1f%s %6.1f%%%s %7.0fx%s %7.0fx %7.1f%s %5s%s %s\n", m.level.c_str(),
                 p.notes, p.notesPerSecond, 100 * p.onOnsets, mark(onOk).c_str(), p.medianOffsetMs,
-                mark(medianOk).c_str(), 100 * p.onBeats, mark(beatsOk).c_str(), speed, mark(speedOk).c_str(), cpuSpeed,
+                mark(medianOk).c_str(), 100 * p.onBeats, mark(beatsOk).c_str(), speed, mark(speedOk).c_str(), wallSpeed,
                 rssMB, mark(rssOk).c_str(), m.check < 0 ? "-" : std::to_string(m.check).c_str(), mark(checkOk).c_str(),
                 m.same ? "" : "differs between runs !");
 }
@@ -316,11 +319,15 @@ bool report(const Options& o, const std::vector<std::string>& songs, const std::
     for (const auto& a : o.maker)
         std::printf("%s ", a.c_str());
     std::printf("\nruns per chart: %d, pinned to CPU %d; ! marks a missed target\n", o.runs, o.cpu);
-    std::printf("x realtime: song length / wall time of the fastest run; x cpu: the same over its CPU time\n");
-    std::printf("peak MB: the most resident memory a run took (this program held %.1f MB when it started them)\n\n",
-                static_cast<double>(ownKiB) / 1024.0);
-    std::printf("  %-7s %5s %5s %9s %10s %9s %10s %8s %9s %7s\n", "level", "notes", "n/s", "on onset", "median ms",
-                "on beat", "x realtime", "x cpu", "peak MB", "check");
+    std::printf(
+        "x cpu: song length / CPU time (user + system) of the leanest run; x wall: the same over the wall\n"
+        "time of the fastest; the speed target is judged on CPU time, which the machine's load moves less\n");
+    std::printf(
+        "median: of the offsets from the nearest onset, ms, positive late; peak MB: the most resident\n"
+        "memory a run took (this program held %.1f MB when it started them)\n\n",
+        static_cast<double>(ownKiB) / 1024.0);
+    std::printf("  %-7s %5s %5s %8s   %7s   %7s   %8s   %8s %7s   %5s\n", "level", "notes", "n/s", "on onset", "median",
+                "on beat", "x cpu", "x wall", "peak MB", "check");
     Targets targets;
     for (const auto& song : songs) {
         const auto truth = corpus::parseTruth(readFile(o.corpus / (song + ".truth")));
