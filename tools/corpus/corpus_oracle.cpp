@@ -13,12 +13,15 @@
 #include "charting/Charting.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -75,13 +78,30 @@ std::vector<int> thin(const std::vector<double>& times, double firstMs, double l
     }
 }
 
+// The chart, dealt to the lanes in turn, shifted by `shift` ms.
+std::string oracleChart(const corpus::Truth& truth, const std::string& level, const std::string& audio, int shift)
+{
+    // Three lanes' worth of notes pass before a lane comes round again, and
+    // sixteen before its fifth note: 260 ms apart keeps both lane rules.
+    const double gap = level == "easy" ? 600.0 : level == "medium" ? 400.0 : 260.0;
+    const double first = charting::kLeadMs;
+    const double last = truth.lengthMs - (kArrowLifetime - charting::kLeadMs) - 100.0;
+    std::string chart = truth.name + " " + audio + "\n";
+    int lane = 0;
+    for (const int beat : thin(candidates(truth, level), first, last, gap)) {
+        chart += std::to_string(lane + 1) + " " + std::to_string(beat - charting::kLeadMs + shift) + "\n";
+        lane = (lane + 1) % kLaneCount;
+    }
+    return chart + "0 0\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     std::string level = "medium", out;
-    fs::path audio;
     int shift = 0;
+    fs::path audio;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--level" && i + 1 < argc) {
@@ -89,7 +109,10 @@ int main(int argc, char** argv)
         } else if (arg == "-o" && i + 1 < argc) {
             out = argv[++i];
         } else if (arg == "--shift" && i + 1 < argc) {
-            shift = std::stoi(argv[++i]);
+            const std::string_view value = argv[++i];
+            const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), shift);
+            if (ec != std::errc() || end != value.data() + value.size())
+                return usage();
         } else if (!arg.empty() && arg[0] != '-' && audio.empty()) {
             audio = arg;
         } else {
@@ -98,29 +121,19 @@ int main(int argc, char** argv)
     }
     if (audio.empty() || out.empty() || (level != "easy" && level != "medium" && level != "hard"))
         return usage();
-
-    fs::path truthPath = audio;
-    truthPath.replace_extension(".truth");
-    std::ifstream file(truthPath, std::ios::binary);
-    if (!file) {
-        std::fprintf(stderr, "corpus-oracle: no truth beside %s\n", audio.c_str());
+    try {
+        fs::path truthPath = audio;
+        std::ifstream file(truthPath.replace_extension(".truth"), std::ios::binary);
+        if (!file)
+            throw std::runtime_error("no truth beside " + audio.string());
+        const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+        const auto chart = oracleChart(corpus::parseTruth(text), level, audio.filename().string(), shift);
+        std::ofstream(out, std::ios::binary) << chart;
+        if (!std::ifstream(out))
+            throw std::runtime_error("cannot write " + out);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "corpus-oracle: %s\n", e.what());
         return 2;
     }
-    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    const auto truth = corpus::parseTruth(text);
-
-    // Three lanes' worth of notes pass before a lane comes round again, and
-    // sixteen before its fifth note: 260 ms apart keeps both lane rules.
-    const double gap = level == "easy" ? 600.0 : level == "medium" ? 400.0 : 260.0;
-    const double first = charting::kLeadMs;
-    const double last = truth.lengthMs - (kArrowLifetime - charting::kLeadMs) - 100.0;
-    std::string chart = truth.name + " " + audio.filename().string() + "\n";
-    int lane = 0;
-    for (const int beat : thin(candidates(truth, level), first, last, gap)) {
-        chart += std::to_string(lane + 1) + " " + std::to_string(beat - charting::kLeadMs + shift) + "\n";
-        lane = (lane + 1) % kLaneCount;
-    }
-    chart += "0 0\n";
-    std::ofstream(out, std::ios::binary) << chart;
     return 0;
 }
