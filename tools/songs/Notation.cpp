@@ -95,14 +95,14 @@ std::vector<MelodyNote> parseMelody(std::string_view text, int bars, const Meter
             fail("expected <note>:<eighths> at " + where(pos, meter.stepsPerBar), token);
         const auto name = token.substr(0, colon);
         auto length = token.substr(colon + 1);
-        CueMark mark = CueMark::Auto;
+        CueMark mark = CueMark::bySection;
         if (!length.empty() && (length.back() == '!' || length.back() == '~')) {
-            mark = length.back() == '!' ? CueMark::Always : CueMark::Never;
+            mark = length.back() == '!' ? CueMark::always : CueMark::never;
             length.remove_suffix(1);
         }
         const int steps = positiveNumber(length, token) * kStepsPerEighth;
         if (name == "r") {
-            if (mark != CueMark::Auto)
+            if (mark != CueMark::bySection)
                 fail("a rest cannot carry an arrow", token);
         } else {
             notes.push_back({pos, steps, pitchFromName(name), mark});

@@ -26,14 +26,15 @@ inline constexpr Meter kSixEight{12, 6};
 // Throws std::runtime_error on anything else.
 int pitchFromName(std::string_view name);
 
-// Whether a melody note may become an arrow; Auto leaves it to the section.
-enum class CueMark { Auto, Always, Never };
+// Whether a melody note may become an arrow; bySection leaves it to the
+// section's rule.
+enum class CueMark { bySection, always, never };
 
 struct MelodyNote {
     int step = 0;    // from the start of the line
     int length = 0;  // in steps
     int pitch = 0;
-    CueMark mark = CueMark::Auto;
+    CueMark mark = CueMark::bySection;
 };
 
 // A melody line: "<note>:<eighths>" or "r:<eighths>" tokens, where a '!'

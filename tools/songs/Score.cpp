@@ -181,23 +181,23 @@ int songMs(const Song& song) { return static_cast<int>(songSamples(song) * 1000 
 std::string_view voiceName(Voice voice)
 {
     switch (voice) {
-    case Voice::Flute: return "flute";
-    case Voice::Marimba: return "marimba";
-    case Voice::EPiano: return "epiano";
-    case Voice::WarmPad: return "warm-pad";
-    case Voice::RoundBass: return "round-bass";
-    case Voice::Bell: return "bell";
-    case Voice::SawLead: return "saw-lead";
-    case Voice::Pluck: return "pluck";
-    case Voice::SawPad: return "saw-pad";
-    case Voice::SynthBass: return "synth-bass";
-    case Voice::Strings: return "strings";
-    case Voice::Piano: return "piano";
-    case Voice::Organ: return "organ";
-    case Voice::Guitar: return "guitar";
-    case Voice::UprightBass: return "upright-bass";
-    case Voice::Vibraphone: return "vibraphone";
-    case Voice::Brass: return "brass";
+    case Voice::flute: return "flute";
+    case Voice::marimba: return "marimba";
+    case Voice::ePiano: return "epiano";
+    case Voice::warmPad: return "warm-pad";
+    case Voice::roundBass: return "round-bass";
+    case Voice::bell: return "bell";
+    case Voice::sawLead: return "saw-lead";
+    case Voice::pluck: return "pluck";
+    case Voice::sawPad: return "saw-pad";
+    case Voice::synthBass: return "synth-bass";
+    case Voice::strings: return "strings";
+    case Voice::piano: return "piano";
+    case Voice::organ: return "organ";
+    case Voice::guitar: return "guitar";
+    case Voice::uprightBass: return "upright-bass";
+    case Voice::vibraphone: return "vibraphone";
+    case Voice::brass: return "brass";
     }
     throw std::logic_error("unknown voice");
 }
@@ -205,18 +205,18 @@ std::string_view voiceName(Voice voice)
 std::string_view drumName(Drum drum)
 {
     switch (drum) {
-    case Drum::Kick: return "kick";
-    case Drum::Snare: return "snare";
-    case Drum::Clap: return "clap";
-    case Drum::Rim: return "rim";
-    case Drum::ClosedHat: return "closed-hat";
-    case Drum::OpenHat: return "open-hat";
-    case Drum::Shaker: return "shaker";
-    case Drum::Crash: return "crash";
-    case Drum::TomHigh: return "tom-high";
-    case Drum::TomLow: return "tom-low";
-    case Drum::Ride: return "ride";
-    case Drum::Brush: return "brush";
+    case Drum::kick: return "kick";
+    case Drum::snare: return "snare";
+    case Drum::clap: return "clap";
+    case Drum::rim: return "rim";
+    case Drum::closedHat: return "closed-hat";
+    case Drum::openHat: return "open-hat";
+    case Drum::shaker: return "shaker";
+    case Drum::crash: return "crash";
+    case Drum::tomHigh: return "tom-high";
+    case Drum::tomLow: return "tom-low";
+    case Drum::ride: return "ride";
+    case Drum::brush: return "brush";
     }
     throw std::logic_error("unknown drum");
 }
@@ -329,9 +329,9 @@ void SongBuilder::melody(int part, const Section& sec, std::string_view notation
     for (const auto& n : parseMelody(notation, sec.bars, song_.meter)) {
         const float accent = n.step % beat == 0 ? 1.0f : 0.9f;
         addNote(part, {sec.step + n.step, n.length, n.pitch, humanise(velocity * accent)});
-        const bool byRule = (rule == ChartRule::Beats && n.step % beat == 0) ||
-                            (rule == ChartRule::Eighths && n.step % kStepsPerEighth == 0);
-        if (n.mark == CueMark::Always || (n.mark == CueMark::Auto && byRule)) {
+        const bool byRule = (rule == ChartRule::beats && n.step % beat == 0) ||
+                            (rule == ChartRule::eighths && n.step % kStepsPerEighth == 0);
+        if (n.mark == CueMark::always || (n.mark == CueMark::bySection && byRule)) {
             song_.cues.push_back({sec.step + n.step, n.pitch, sec.index});
         }
     }

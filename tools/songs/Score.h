@@ -20,32 +20,32 @@ namespace zorv::songs {
 inline constexpr int kSampleRate = 44100;
 
 enum class Voice {
-    Flute,
-    Marimba,
-    EPiano,
-    WarmPad,
-    RoundBass,
-    Bell,
-    SawLead,
-    Pluck,
-    SawPad,
-    SynthBass,
-    Strings,
-    Piano,
-    Organ,
-    Guitar,
-    UprightBass,
-    Vibraphone,
-    Brass,
+    flute,
+    marimba,
+    ePiano,
+    warmPad,
+    roundBass,
+    bell,
+    sawLead,
+    pluck,
+    sawPad,
+    synthBass,
+    strings,
+    piano,
+    organ,
+    guitar,
+    uprightBass,
+    vibraphone,
+    brass,
 };
-enum class Drum { Kick, Snare, Clap, Rim, ClosedHat, OpenHat, Shaker, Crash, TomHigh, TomLow, Ride, Brush };
-enum class Kit { Soft, Punchy };
+enum class Drum { kick, snare, clap, rim, closedHat, openHat, shaker, crash, tomHigh, tomLow, ride, brush };
+enum class Kit { soft, punchy };
 
 // Which melody notes of a section become arrows.
 enum class ChartRule {
-    None,
-    Beats,    // notes that start on a beat
-    Eighths,  // every note on the eighth grid
+    none,
+    beats,    // notes that start on a beat
+    eighths,  // every note on the eighth grid
 };
 
 struct Note {
@@ -59,7 +59,7 @@ struct Note {
 // How a part sounds and sits in the mix.
 struct PartSetup {
     std::string name;
-    Voice voice = Voice::Flute;
+    Voice voice = Voice::flute;
     float gain = 1.0f;
     float pan = 0.0f;      // -1 left .. 1 right
     float spread = 0.0f;   // pan added per octave above middle C
@@ -76,7 +76,7 @@ struct Part : PartSetup {
 
 struct DrumHit {
     int step = 0;
-    Drum drum = Drum::Kick;
+    Drum drum = Drum::kick;
     float velocity = 1.0f;
     int nudge = 0;  // samples, as Note::nudge
 };
@@ -111,7 +111,7 @@ struct Song {
     Swing swing;
     int bars = 0;
     double tailSeconds = 3.0;  // after the last bar, for the reverb to die away
-    Kit kit = Kit::Soft;
+    Kit kit = Kit::soft;
     float drumGain = 1.0f;
     float duckDepth = 0.0f;
     float reverbDb = -14.0f;  // reverb return against the dry mix

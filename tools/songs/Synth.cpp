@@ -598,23 +598,23 @@ Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng)
 {
     const double hz = midiToHz(pitch);
     switch (voice) {
-    case Voice::Flute: return flute(hz, gate, vel, rng);
-    case Voice::Marimba: return marimba(hz, vel, rng);
-    case Voice::EPiano: return epiano(hz, gate, vel);
-    case Voice::WarmPad: return warmPad(hz, gate, vel, rng);
-    case Voice::RoundBass: return roundBass(hz, gate, vel);
-    case Voice::Bell: return bell(hz, vel);
-    case Voice::SawLead: return sawLead(hz, gate, vel, rng);
-    case Voice::Pluck: return pluck(hz, gate, vel, rng);
-    case Voice::SawPad: return sawPad(hz, gate, vel, rng);
-    case Voice::SynthBass: return synthBass(hz, gate, vel, rng);
-    case Voice::Strings: return strings(hz, gate, vel, rng);
-    case Voice::Piano: return piano(hz, gate, vel, rng);
-    case Voice::Organ: return organ(hz, gate, vel, rng);
-    case Voice::Guitar: return guitar(hz, gate, vel, rng);
-    case Voice::UprightBass: return uprightBass(hz, gate, vel, rng);
-    case Voice::Vibraphone: return vibraphone(hz, gate, vel, rng);
-    case Voice::Brass: return brass(hz, gate, vel, rng);
+    case Voice::flute: return flute(hz, gate, vel, rng);
+    case Voice::marimba: return marimba(hz, vel, rng);
+    case Voice::ePiano: return epiano(hz, gate, vel);
+    case Voice::warmPad: return warmPad(hz, gate, vel, rng);
+    case Voice::roundBass: return roundBass(hz, gate, vel);
+    case Voice::bell: return bell(hz, vel);
+    case Voice::sawLead: return sawLead(hz, gate, vel, rng);
+    case Voice::pluck: return pluck(hz, gate, vel, rng);
+    case Voice::sawPad: return sawPad(hz, gate, vel, rng);
+    case Voice::synthBass: return synthBass(hz, gate, vel, rng);
+    case Voice::strings: return strings(hz, gate, vel, rng);
+    case Voice::piano: return piano(hz, gate, vel, rng);
+    case Voice::organ: return organ(hz, gate, vel, rng);
+    case Voice::guitar: return guitar(hz, gate, vel, rng);
+    case Voice::uprightBass: return uprightBass(hz, gate, vel, rng);
+    case Voice::vibraphone: return vibraphone(hz, gate, vel, rng);
+    case Voice::brass: return brass(hz, gate, vel, rng);
     }
     throw std::logic_error("unknown voice");
 }
@@ -623,7 +623,7 @@ Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng)
 
 Buffer kick(double vel, Kit kit, Rng& rng)
 {
-    const bool soft = kit == Kit::Soft;
+    const bool soft = kit == Kit::soft;
     const double decay = soft ? 0.22 : 0.32;
     const double sweep = soft ? 90.0 : 120.0;
     const double base = soft ? 52.0 : 47.0;
@@ -645,7 +645,7 @@ Buffer kick(double vel, Kit kit, Rng& rng)
 
 Buffer snare(double vel, Kit kit, Rng& rng)
 {
-    const bool soft = kit == Kit::Soft;
+    const bool soft = kit == Kit::soft;
     Buffer out(samplesFor(0.45));
     Svf hp;
     hp.set(soft ? 1500.0 : 1800.0, 0.7);
@@ -789,18 +789,18 @@ Buffer brush(double vel, Rng& rng)
 Buffer renderDrum(Drum drum, double vel, Kit kit, Rng& rng)
 {
     switch (drum) {
-    case Drum::Kick: return kick(vel, kit, rng);
-    case Drum::Snare: return snare(vel, kit, rng);
-    case Drum::Clap: return clap(vel, rng);
-    case Drum::Rim: return rim(vel, rng);
-    case Drum::ClosedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
-    case Drum::OpenHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
-    case Drum::Crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
-    case Drum::Shaker: return shaker(vel, rng);
-    case Drum::TomHigh: return tom(vel, 175.0, rng);
-    case Drum::TomLow: return tom(vel, 118.0, rng);
-    case Drum::Ride: return ride(vel, rng);
-    case Drum::Brush: return brush(vel, rng);
+    case Drum::kick: return kick(vel, kit, rng);
+    case Drum::snare: return snare(vel, kit, rng);
+    case Drum::clap: return clap(vel, rng);
+    case Drum::rim: return rim(vel, rng);
+    case Drum::closedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
+    case Drum::openHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
+    case Drum::crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
+    case Drum::shaker: return shaker(vel, rng);
+    case Drum::tomHigh: return tom(vel, 175.0, rng);
+    case Drum::tomLow: return tom(vel, 118.0, rng);
+    case Drum::ride: return ride(vel, rng);
+    case Drum::brush: return brush(vel, rng);
     }
     throw std::logic_error("unknown drum");
 }
@@ -812,18 +812,18 @@ struct DrumMix {
 DrumMix drumMix(Drum drum)
 {
     switch (drum) {
-    case Drum::Kick: return {1.0, 0.0, 0.02};
-    case Drum::Snare: return {0.55, 0.05, 0.16};
-    case Drum::Clap: return {0.45, -0.05, 0.2};
-    case Drum::Rim: return {0.3, 0.15, 0.12};
-    case Drum::ClosedHat: return {0.3, 0.3, 0.05};
-    case Drum::OpenHat: return {0.22, 0.3, 0.08};
-    case Drum::Shaker: return {0.25, -0.35, 0.08};
-    case Drum::Crash: return {0.3, -0.25, 0.12};
-    case Drum::TomHigh: return {0.5, -0.25, 0.12};
-    case Drum::TomLow: return {0.55, 0.25, 0.12};
-    case Drum::Ride: return {0.22, 0.35, 0.1};
-    case Drum::Brush: return {0.5, -0.1, 0.15};
+    case Drum::kick: return {1.0, 0.0, 0.02};
+    case Drum::snare: return {0.55, 0.05, 0.16};
+    case Drum::clap: return {0.45, -0.05, 0.2};
+    case Drum::rim: return {0.3, 0.15, 0.12};
+    case Drum::closedHat: return {0.3, 0.3, 0.05};
+    case Drum::openHat: return {0.22, 0.3, 0.08};
+    case Drum::shaker: return {0.25, -0.35, 0.08};
+    case Drum::crash: return {0.3, -0.25, 0.12};
+    case Drum::tomHigh: return {0.5, -0.25, 0.12};
+    case Drum::tomLow: return {0.55, 0.25, 0.12};
+    case Drum::ride: return {0.22, 0.35, 0.1};
+    case Drum::brush: return {0.5, -0.1, 0.15};
     }
     throw std::logic_error("unknown drum");
 }
@@ -959,7 +959,7 @@ Buffer duckGain(const Song& song, std::size_t n)
         return g;
     const std::size_t span = samplesFor(0.35);
     for (const auto& hit : song.drums) {
-        if (hit.drum != Drum::Kick)
+        if (hit.drum != Drum::kick)
             continue;
         const auto start = static_cast<std::size_t>(onsetSample(song, hit.step, hit.nudge));
         for (std::size_t i = 0; i < span && start + i < n; ++i) {

@@ -33,19 +33,19 @@ struct Case {
 // Two empty bars, then the bar holding the one event.
 Song oneEvent(const Case& c)
 {
-    SongBuilder b("T", c.bpm, 5, Kit::Punchy, c.meter);
+    SongBuilder b("T", c.bpm, 5, Kit::punchy, c.meter);
     if (c.swing.percent != 50)
         b.swing(c.swing);
     b.looseDrums(c.looseMs);
-    const int part = b.addPart({.name = "tune", .voice = Voice::Marimba, .reverb = 0.0f, .looseMs = c.looseMs});
+    const int part = b.addPart({.name = "tune", .voice = Voice::marimba, .reverb = 0.0f, .looseMs = c.looseMs});
     b.section("C C");
     if (c.tempoAfter > 0)
         b.tempo(c.tempoAfter);
     const auto bar = b.section("C");
     if (c.drum)
-        b.hit(bar.step + c.offset, Drum::Rim, 1.0f);
+        b.hit(bar.step + c.offset, Drum::rim, 1.0f);
     else
-        b.melody(part, bar, c.tune, ChartRule::None, 0.9f);
+        b.melody(part, bar, c.tune, ChartRule::none, 0.9f);
     return b.finish({.tailSeconds = 1.0});
 }
 
@@ -95,7 +95,7 @@ TEST(CorpusTruth, OnsetsAreWhereTheRenderedAudioStarts)
 
 TEST(CorpusTruth, BeatsFollowTheMeterAndTheTempo)
 {
-    SongBuilder b("T", 60, 1, Kit::Soft, kSixEight);  // a dotted quarter a second
+    SongBuilder b("T", 60, 1, Kit::soft, kSixEight);  // a dotted quarter a second
     b.section("C C");
     b.tempo(120);
     b.section("C");
@@ -115,12 +115,12 @@ TEST(CorpusTruth, BeatsFollowTheMeterAndTheTempo)
 
 TEST(CorpusTruth, TextReadsBackAndRejectsWhatItDoesNotWrite)
 {
-    SongBuilder b("T", 90, 3, Kit::Soft, kThreeFour);
+    SongBuilder b("T", 90, 3, Kit::soft, kThreeFour);
     b.swing({60, 2});
-    const int part = b.addPart({.name = "tune", .voice = Voice::Flute, .looseMs = 5.0f});
+    const int part = b.addPart({.name = "tune", .voice = Voice::flute, .looseMs = 5.0f});
     const auto s = b.section("C F");
-    b.melody(part, s, "C5:2 E5:1 G5:3 | F5:6 |", ChartRule::None, 0.8f);
-    b.drums(s, {{Drum::Kick, "X.....x....."}});
+    b.melody(part, s, "C5:2 E5:1 G5:3 | F5:6 |", ChartRule::none, 0.8f);
+    b.drums(s, {{Drum::kick, "X.....x....."}});
     const auto truth = truthOf(b.finish({}));
     const auto back = parseTruth(truthText(truth));
     EXPECT_EQ(truthText(back), truthText(truth));

@@ -95,7 +95,7 @@ TEST(SongScore, SwungNotesAreHeldToTheNextSwungStep)
 
 TEST(SongScore, BuilderPlacesTempoChangesAndRefusesSwingThatSplitsNoBeat)
 {
-    SongBuilder b("T", 100, 1, Kit::Soft, kSixEight);
+    SongBuilder b("T", 100, 1, Kit::soft, kSixEight);
     b.section("C C");
     b.tempo(80);
     b.section("C");
@@ -104,7 +104,7 @@ TEST(SongScore, BuilderPlacesTempoChangesAndRefusesSwingThatSplitsNoBeat)
     EXPECT_EQ(song.tempoChanges[0].bar, 2);
     EXPECT_EQ(song.tempoChanges[0].bpm, 80);
 
-    SongBuilder waltz("T", 100, 1, Kit::Soft, kSixEight);
+    SongBuilder waltz("T", 100, 1, Kit::soft, kSixEight);
     EXPECT_THROW(waltz.swing({66, 4}), std::runtime_error);  // 4 steps do not divide a 6-step beat
     EXPECT_NO_THROW(waltz.swing({60, 2}));
     EXPECT_THROW(waltz.tempo(0), std::runtime_error);
@@ -126,7 +126,7 @@ TEST(SongScore, BassPatternsPickChordNotes)
         {"Am", "3...............", {{0, 16, 36}}},
     };
     for (const auto& c : cases) {
-        SongBuilder b("T", 120, 1, Kit::Soft);
+        SongBuilder b("T", 120, 1, Kit::soft);
         const int part = b.addPart({.name = "bass"});
         b.bass(part, b.section(c.chords), c.pattern, 33, 0.8f);
         EXPECT_EQ(placed(b.finish({})), c.notes) << c.chords << " " << c.pattern;
@@ -147,7 +147,7 @@ TEST(SongScore, ArpeggioDigitsCountChordTonesUpwards)
         {"C-G", "0000", 60, {60, 60, 62, 62}},
     };
     for (const auto& c : cases) {
-        SongBuilder b("T", 120, 1, Kit::Soft);
+        SongBuilder b("T", 120, 1, Kit::soft);
         const int part = b.addPart({.name = "arp"});
         b.arp(part, b.section(c.chords), c.pattern, c.lowest, 0.8f);
         std::vector<int> pitches;
@@ -159,7 +159,7 @@ TEST(SongScore, ArpeggioDigitsCountChordTonesUpwards)
 
 TEST(SongScore, CompVoicingsHoldTheChordAndMoveLittle)
 {
-    SongBuilder b("T", 120, 1, Kit::Soft);
+    SongBuilder b("T", 120, 1, Kit::soft);
     const int part = b.addPart({.name = "keys"});
     const char* chords[] = {"C", "F", "G7", "Am", "Dm", "Bb", "C"};
     std::string bars;
@@ -199,7 +199,7 @@ TEST(SongScore, HarmonyTakesTheChordToneAThirdOrMoreBelow)
         int pitch;
     } cases[] = {{"C", "E5:8", 72}, {"F", "A5:8", 77}, {"G", "B4:8", 67}, {"E", "G#5:8", 76}, {"Am", "A5:8", 76}};
     for (const auto& c : cases) {
-        SongBuilder b("T", 120, 1, Kit::Soft);
+        SongBuilder b("T", 120, 1, Kit::soft);
         const int part = b.addPart({.name = "second"});
         b.harmony(part, b.section(c.chord), c.tune, 0.8f);
         const auto song = b.finish({});
@@ -216,13 +216,13 @@ TEST(SongScore, ChartRulesPickTheMelodyNotes)
         const char* tune;
         std::vector<int> steps;
     } cases[] = {
-        {ChartRule::Beats, "C5:1 D5:1 E5:2 F5:3 G5:1", {0, 4, 8}},
-        {ChartRule::Eighths, "C5:1 D5:1 E5:2 F5:3 G5:1", {0, 2, 4, 8, 14}},
-        {ChartRule::None, "C5:2 D5:2! E5:4", {4}},
-        {ChartRule::Beats, "C5:2~ D5:1 E5:1! F5:4", {4, 6, 8}},
+        {ChartRule::beats, "C5:1 D5:1 E5:2 F5:3 G5:1", {0, 4, 8}},
+        {ChartRule::eighths, "C5:1 D5:1 E5:2 F5:3 G5:1", {0, 2, 4, 8, 14}},
+        {ChartRule::none, "C5:2 D5:2! E5:4", {4}},
+        {ChartRule::beats, "C5:2~ D5:1 E5:1! F5:4", {4, 6, 8}},
     };
     for (const auto& c : cases) {
-        SongBuilder b("T", 120, 1, Kit::Soft);
+        SongBuilder b("T", 120, 1, Kit::soft);
         const int part = b.addPart({.name = "tune"});
         b.section("C");  // cues are placed from the section's own start
         b.melody(part, b.section("C"), c.tune, c.rule, 0.8f);
@@ -235,19 +235,19 @@ TEST(SongScore, ChartRulesPickTheMelodyNotes)
 
 TEST(SongScore, DrumPatternsByBarWithTheirOwnLastBar)
 {
-    SongBuilder b("T", 120, 1, Kit::Soft);
+    SongBuilder b("T", 120, 1, Kit::soft);
     const auto s = b.section("C C C");
-    const DrumPattern groove = {{Drum::Kick, "X...x...o......."},
-                                {Drum::ClosedHat, "x.......................x......."}};
-    const DrumPattern last = {{Drum::Snare, "....x..........."}};
+    const DrumPattern groove = {{Drum::kick, "X...x...o......."},
+                                {Drum::closedHat, "x.......................x......."}};
+    const DrumPattern last = {{Drum::snare, "....x..........."}};
     b.drums(s, groove, &last);
     const auto song = b.finish({});
     std::vector<std::pair<int, Drum>> hits;
     for (const auto& h : song.drums)
         hits.emplace_back(h.step, h.drum);
     const std::vector<std::pair<int, Drum>> expected = {
-        {0, Drum::Kick},  {0, Drum::ClosedHat}, {4, Drum::Kick},       {8, Drum::Kick},   {16, Drum::Kick},
-        {20, Drum::Kick}, {24, Drum::Kick},     {24, Drum::ClosedHat}, {36, Drum::Snare},
+        {0, Drum::kick},  {0, Drum::closedHat}, {4, Drum::kick},       {8, Drum::kick},   {16, Drum::kick},
+        {20, Drum::kick}, {24, Drum::kick},     {24, Drum::closedHat}, {36, Drum::snare},
     };
     EXPECT_EQ(hits, expected);
     ASSERT_GE(song.drums.size(), 4u);

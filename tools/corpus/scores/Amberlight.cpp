@@ -28,38 +28,38 @@ constexpr int kBassLow = 31;     // G1
 
 Song amberlight()
 {
-    SongBuilder b("Amberlight", 76, 0xA3B1E417u, Kit::Soft);
+    SongBuilder b("Amberlight", 76, 0xA3B1E417u, Kit::soft);
     b.looseDrums(3.0f);
     const int flute = b.addPart(
-        {.name = "flute", .voice = Voice::Flute, .gain = 0.9f, .reverb = 0.35f, .echo = 0.12f, .looseMs = 8.0f});
+        {.name = "flute", .voice = Voice::flute, .gain = 0.9f, .reverb = 0.35f, .echo = 0.12f, .looseMs = 8.0f});
     const int piano = b.addPart({.name = "piano",
-                                 .voice = Voice::Piano,
+                                 .voice = Voice::piano,
                                  .gain = 0.7f,
                                  .pan = -0.1f,
                                  .spread = 0.3f,
                                  .reverb = 0.35f,
                                  .looseMs = 5.0f});
     const int high = b.addPart(
-        {.name = "piano-tune", .voice = Voice::Piano, .gain = 0.45f, .pan = 0.1f, .reverb = 0.35f, .looseMs = 5.0f});
+        {.name = "piano-tune", .voice = Voice::piano, .gain = 0.45f, .pan = 0.1f, .reverb = 0.35f, .looseMs = 5.0f});
     const int strings = b.addPart(
-        {.name = "strings", .voice = Voice::Strings, .gain = 0.35f, .pan = 0.2f, .reverb = 0.5f, .doubled = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::RoundBass, .gain = 0.8f, .reverb = 0.05f});
+        {.name = "strings", .voice = Voice::strings, .gain = 0.35f, .pan = 0.2f, .reverb = 0.5f, .doubled = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::roundBass, .gain = 0.8f, .reverb = 0.05f});
 
     const DrumPattern brushes = {
-        {Drum::Kick, "x.......o......."}, {Drum::Brush, "....x.......x..."}, {Drum::ClosedHat, "o.o.o.o.o.o.o.o."}};
+        {Drum::kick, "x.......o......."}, {Drum::brush, "....x.......x..."}, {Drum::closedHat, "o.o.o.o.o.o.o.o."}};
     const DrumPattern ride = {
-        {Drum::Kick, "x.......o.x....."}, {Drum::Brush, "....x.......x..."}, {Drum::Ride, "x...x.x.x...x.x."}};
+        {Drum::kick, "x.......o.x....."}, {Drum::brush, "....x.......x..."}, {Drum::ride, "x...x.x.x...x.x."}};
     const DrumPattern fill = {
-        {Drum::Kick, "x.......o......."}, {Drum::Brush, "....x.......x.xx"}, {Drum::TomLow, "..........x....."}};
+        {Drum::kick, "x.......o......."}, {Drum::brush, "....x.......x.xx"}, {Drum::tomLow, "..........x....."}};
 
     // Piano alone, softly, the tune in its right hand.
     auto s = b.section(kVerseChords);
     b.arp(piano, s, "0.1.2.3.4.3.2.1.", kPianoLow, 0.3f);
-    b.melody(high, s, kVerse, ChartRule::None, 0.35f);
+    b.melody(high, s, kVerse, ChartRule::none, 0.35f);
 
     const auto verse = [&](float level) {
         const auto v = b.section(kVerseChords);
-        b.melody(flute, v, kVerse, ChartRule::None, 0.75f * level);
+        b.melody(flute, v, kVerse, ChartRule::none, 0.75f * level);
         b.arp(piano, v, "0.1.2.1.3.1.2.1.", kPianoLow, 0.45f * level);
         b.comp(strings, v, "x.......", kStringsLow, 0.35f * level);
         b.bass(bass, v, "R.......5.......", kBassLow, 0.7f * level);
@@ -67,13 +67,13 @@ Song amberlight()
     };
     const auto chorus = [&](float level) {
         const auto v = b.section(kChorusChords);
-        b.melody(flute, v, kChorus, ChartRule::None, 0.85f * level);
-        b.melody(high, v, kChorus, ChartRule::None, 0.45f * level);
+        b.melody(flute, v, kChorus, ChartRule::none, 0.85f * level);
+        b.melody(high, v, kChorus, ChartRule::none, 0.45f * level);
         b.arp(piano, v, "0.2.1.2.3.2.1.2.", kPianoLow, 0.5f * level);
         b.comp(strings, v, "x...x...", kStringsLow, 0.45f * level);
         b.bass(bass, v, "R...R...5...R...", kBassLow, 0.8f * level);
         b.drums(v, ride, &fill);
-        b.hit(v.step, Drum::Crash, 0.5f);
+        b.hit(v.step, Drum::crash, 0.5f);
     };
 
     verse(0.9f);
@@ -87,7 +87,7 @@ Song amberlight()
 
     s = b.section("Eb F Bb Bb");
     b.arp(piano, s, "0.1.2.3.4.3.2.1.", kPianoLow, 0.35f);
-    b.melody(flute, s, "G5:3 F5:1 Eb5:2 C5:2 | D5:4 C5:4 | Bb4:8 | r:8 |", ChartRule::None, 0.6f);
+    b.melody(flute, s, "G5:3 F5:1 Eb5:2 C5:2 | D5:4 C5:4 | Bb4:8 | r:8 |", ChartRule::none, 0.6f);
     b.comp(strings, s, "x.......", kStringsLow, 0.35f);
     b.bass(bass, s, "R...............", kBassLow, 0.55f);
 

@@ -33,41 +33,41 @@ constexpr int kBassLow = 31;   // G1
 
 Song copperSwing()
 {
-    SongBuilder b("CopperSwing", 138, 0xC0BB3255u, Kit::Soft);
+    SongBuilder b("CopperSwing", 138, 0xC0BB3255u, Kit::soft);
     b.swing({.percent = 66, .pairSteps = 4});
     b.looseDrums(4.0f);
     const int vibes = b.addPart(
-        {.name = "vibes", .voice = Voice::Vibraphone, .gain = 0.7f, .pan = 0.2f, .reverb = 0.3f, .looseMs = 8.0f});
+        {.name = "vibes", .voice = Voice::vibraphone, .gain = 0.7f, .pan = 0.2f, .reverb = 0.3f, .looseMs = 8.0f});
     const int pianoLead = b.addPart(
-        {.name = "piano-solo", .voice = Voice::Piano, .gain = 0.6f, .pan = -0.1f, .reverb = 0.25f, .looseMs = 7.0f});
+        {.name = "piano-solo", .voice = Voice::piano, .gain = 0.6f, .pan = -0.1f, .reverb = 0.25f, .looseMs = 7.0f});
     const int comp = b.addPart({.name = "piano",
-                                .voice = Voice::Piano,
+                                .voice = Voice::piano,
                                 .gain = 0.45f,
                                 .pan = -0.2f,
                                 .spread = 0.2f,
                                 .reverb = 0.25f,
                                 .looseMs = 6.0f});
     const int bass = b.addPart(
-        {.name = "bass", .voice = Voice::UprightBass, .gain = 0.9f, .pan = 0.05f, .reverb = 0.08f, .looseMs = 5.0f});
+        {.name = "bass", .voice = Voice::uprightBass, .gain = 0.9f, .pan = 0.05f, .reverb = 0.08f, .looseMs = 5.0f});
 
     // Two bars of time, the brushes answering in different places.
-    const DrumPattern groove = {{Drum::Ride, "x...x.x.x...x.x.x...x.x.x...x.x."},
-                                {Drum::ClosedHat, "....o.......o.......o.......o..."},
-                                {Drum::Kick, "o...o...o...o...o...o...o...o..."},
-                                {Drum::Brush, "..........o...........o.......o."}};
-    const DrumPattern turnaround = {{Drum::Ride, "x...x.x.x...x..."},
-                                    {Drum::ClosedHat, "....o.......o..."},
-                                    {Drum::Kick, "o...o...o...x..."},
-                                    {Drum::Snare, "..........o...x."}};
+    const DrumPattern groove = {{Drum::ride, "x...x.x.x...x.x.x...x.x.x...x.x."},
+                                {Drum::closedHat, "....o.......o.......o.......o..."},
+                                {Drum::kick, "o...o...o...o...o...o...o...o..."},
+                                {Drum::brush, "..........o...........o.......o."}};
+    const DrumPattern turnaround = {{Drum::ride, "x...x.x.x...x..."},
+                                    {Drum::closedHat, "....o.......o..."},
+                                    {Drum::kick, "o...o...o...x..."},
+                                    {Drum::snare, "..........o...x."}};
     // Piano and bass set it up.
     auto s = b.section("Bb7 G7 Cm7 F7");
     b.comp(comp, s, "x.....x.........", kPianoLow, 0.55f);
     b.bass(bass, s, "R...3...5...L...", kBassLow, 0.75f);
-    b.drums(s, {{Drum::Ride, "x...x.x.x...x.x."}});
+    b.drums(s, {{Drum::ride, "x...x.x.x...x.x."}});
 
     const auto chorus = [&](int lead, std::string_view tune, std::string_view compPattern) {
         const auto v = b.section(kBlues);
-        b.melody(lead, v, tune, ChartRule::None, 0.8f);
+        b.melody(lead, v, tune, ChartRule::none, 0.8f);
         b.comp(comp, v, compPattern, kPianoLow, 0.5f);
         b.bass(bass, v, "R...3...5...L...", kBassLow, 0.8f);
         b.drums(v, groove, &turnaround);
@@ -81,11 +81,11 @@ Song copperSwing()
 
     // Tag: the last four bars again, then the final chord.
     s = b.section("Cm7 F7 Bb7 Bb7");
-    b.melody(vibes, s, "C6:2 Bb5:1 G5:1 Eb5:2 C5:2 | A5:2 F5:1 Eb5:1 C5:4 | Bb4:8 | r:8 |", ChartRule::None, 0.75f);
+    b.melody(vibes, s, "C6:2 Bb5:1 G5:1 Eb5:2 C5:2 | A5:2 F5:1 Eb5:1 C5:4 | Bb4:8 | r:8 |", ChartRule::none, 0.75f);
     b.comp(comp, s, "x.....x.........", kPianoLow, 0.5f);
     b.bass(bass, s, "R...3...5...L...", kBassLow, 0.75f);
     b.drums(s, groove);
-    b.hit(s.step + 2 * kStepsPerBar, Drum::Crash, 0.5f);
+    b.hit(s.step + 2 * kStepsPerBar, Drum::crash, 0.5f);
 
     return b.finish({.tailSeconds = 4.0, .drumGain = 0.85f, .reverbDb = -15.0f, .echoDb = -30.0f});
 }

@@ -34,38 +34,38 @@ constexpr int kBassLow = 31;  // G1
 
 Song glassWaltz()
 {
-    SongBuilder b("GlassWaltz", 152, 0x61A5500Bu, Kit::Soft, kThreeFour);
+    SongBuilder b("GlassWaltz", 152, 0x61A5500Bu, Kit::soft, kThreeFour);
     b.looseDrums(3.0f);
     const int flute = b.addPart(
-        {.name = "flute", .voice = Voice::Flute, .gain = 0.85f, .pan = 0.1f, .reverb = 0.3f, .looseMs = 6.0f});
+        {.name = "flute", .voice = Voice::flute, .gain = 0.85f, .pan = 0.1f, .reverb = 0.3f, .looseMs = 6.0f});
     const int violins = b.addPart(
-        {.name = "violins", .voice = Voice::Strings, .gain = 0.7f, .pan = -0.1f, .reverb = 0.4f, .doubled = true});
+        {.name = "violins", .voice = Voice::strings, .gain = 0.7f, .pan = -0.1f, .reverb = 0.4f, .doubled = true});
     const int marimba = b.addPart({.name = "marimba",
-                                   .voice = Voice::Marimba,
+                                   .voice = Voice::marimba,
                                    .gain = 0.5f,
                                    .pan = 0.3f,
                                    .reverb = 0.25f,
                                    .echo = 0.1f,
                                    .looseMs = 4.0f});
     const int piano = b.addPart({.name = "piano",
-                                 .voice = Voice::Piano,
+                                 .voice = Voice::piano,
                                  .gain = 0.55f,
                                  .pan = -0.2f,
                                  .spread = 0.2f,
                                  .reverb = 0.3f,
                                  .looseMs = 4.0f});
     const int strings = b.addPart(
-        {.name = "strings", .voice = Voice::Strings, .gain = 0.3f, .pan = 0.2f, .reverb = 0.45f, .doubled = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::UprightBass, .gain = 0.85f, .reverb = 0.05f});
+        {.name = "strings", .voice = Voice::strings, .gain = 0.3f, .pan = 0.2f, .reverb = 0.45f, .doubled = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::uprightBass, .gain = 0.85f, .reverb = 0.05f});
 
     const DrumPattern time = {
-        {Drum::Kick, "X..........."}, {Drum::Rim, "....o...o..."}, {Drum::Shaker, "x.o.x.o.x.o."}};
+        {Drum::kick, "X..........."}, {Drum::rim, "....o...o..."}, {Drum::shaker, "x.o.x.o.x.o."}};
     const DrumPattern turn = {
-        {Drum::Kick, "X..........."}, {Drum::Rim, "....o...o.o."}, {Drum::TomHigh, "........x..."}};
+        {Drum::kick, "X..........."}, {Drum::rim, "....o...o.o."}, {Drum::tomHigh, "........x..."}};
 
     const auto section = [&](std::string_view chords, int lead, std::string_view tune, bool answer, float level) {
         const auto v = b.section(chords);
-        b.melody(lead, v, tune, ChartRule::None, 0.8f * level);
+        b.melody(lead, v, tune, ChartRule::none, 0.8f * level);
         b.comp(piano, v, "-xx", kPianoLow, 0.5f * level);
         b.bass(bass, v, "R--", kBassLow, 0.8f * level);
         if (answer)
@@ -83,7 +83,7 @@ Song glassWaltz()
     section(kAChords, flute, kA, true, 1.0f);
     {
         const auto v = b.section(kCChords);
-        b.melody(violins, v, kC, ChartRule::None, 0.8f);
+        b.melody(violins, v, kC, ChartRule::none, 0.8f);
         b.comp(strings, v, "x..", kStringsLow, 0.4f);
         b.comp(piano, v, "-xx", kPianoLow, 0.45f);
         b.bass(bass, v, "R-5", kBassLow, 0.75f);
@@ -95,7 +95,7 @@ Song glassWaltz()
 
     // Coda.
     s = b.section("G C G D7 G G G G");
-    b.melody(flute, s, "B5:6 | C6:4 E5:2 | D5:2 G5:2 B5:2 | A5:4 F#5:2 | G5:6 | r:6 | G4:6 | r:6 |", ChartRule::None,
+    b.melody(flute, s, "B5:6 | C6:4 E5:2 | D5:2 G5:2 B5:2 | A5:4 F#5:2 | G5:6 | r:6 | G4:6 | r:6 |", ChartRule::none,
              0.7f);
     b.comp(piano, s, "-xx", kPianoLow, 0.45f);
     b.bass(bass, s, "R...........", kBassLow, 0.7f);

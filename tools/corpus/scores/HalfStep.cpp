@@ -24,33 +24,33 @@ constexpr int kBrassLow = 60;
 
 Song halfStep()
 {
-    SongBuilder b("HalfStep", 88, 0x4A1F5739u, Kit::Punchy);
+    SongBuilder b("HalfStep", 88, 0x4A1F5739u, Kit::punchy);
     b.swing({.percent = 60, .pairSteps = 2});
     b.looseDrums(3.0f);
     const int keys = b.addPart({.name = "keys",
-                                .voice = Voice::EPiano,
+                                .voice = Voice::ePiano,
                                 .gain = 0.6f,
                                 .pan = -0.15f,
                                 .spread = 0.2f,
                                 .reverb = 0.25f,
                                 .looseMs = 4.0f});
     const int vibes = b.addPart({.name = "vibes",
-                                 .voice = Voice::Vibraphone,
+                                 .voice = Voice::vibraphone,
                                  .gain = 0.55f,
                                  .pan = 0.25f,
                                  .reverb = 0.3f,
                                  .echo = 0.2f,
                                  .looseMs = 6.0f});
-    const int brass = b.addPart({.name = "brass", .voice = Voice::Brass, .gain = 0.45f, .pan = 0.1f, .reverb = 0.25f});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::RoundBass, .gain = 0.9f, .reverb = 0.0f});
+    const int brass = b.addPart({.name = "brass", .voice = Voice::brass, .gain = 0.45f, .pan = 0.1f, .reverb = 0.25f});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::roundBass, .gain = 0.9f, .reverb = 0.0f});
 
     const DrumPattern boomBap = {
-        {Drum::Kick, "X.....x..x......"}, {Drum::Snare, "....X.......X..."}, {Drum::ClosedHat, "x.xox.xox.xox.xo"}};
-    const DrumPattern boomBapB = {{Drum::Kick, "X.....x..x....x."},
-                                  {Drum::Snare, "....X.......X..o"},
-                                  {Drum::ClosedHat, "x.xox.xox.xo..x."},
-                                  {Drum::OpenHat, "............x..."}};
-    const DrumPattern hatsOnly = {{Drum::ClosedHat, "x.xox.xox.xox.xo"}};
+        {Drum::kick, "X.....x..x......"}, {Drum::snare, "....X.......X..."}, {Drum::closedHat, "x.xox.xox.xox.xo"}};
+    const DrumPattern boomBapB = {{Drum::kick, "X.....x..x....x."},
+                                  {Drum::snare, "....X.......X..o"},
+                                  {Drum::closedHat, "x.xox.xox.xo..x."},
+                                  {Drum::openHat, "............x..."}};
+    const DrumPattern hatsOnly = {{Drum::closedHat, "x.xox.xox.xox.xo"}};
 
     // Keys alone, then the beat.
     auto s = b.section("Cm7 Abmaj7 Fm7 G7");
@@ -62,7 +62,7 @@ Song halfStep()
         b.bass(bass, v, "R.....R..R...5..", kBassLow, 0.85f);
         b.drums(v, boomBap, &boomBapB);
         if (hook)
-            b.melody(vibes, v, kHook, ChartRule::None, 0.75f);
+            b.melody(vibes, v, kHook, ChartRule::none, 0.75f);
         if (stabs)
             b.comp(brass, v, "....x.......x.-.", kBrassLow, 0.6f);
     };
@@ -73,7 +73,7 @@ Song halfStep()
 
     s = b.section("Abmaj7 G7 Abmaj7 G7");
     b.comp(keys, s, "x...............", kKeysLow, 0.45f);
-    b.melody(vibes, s, "C6:4 Bb5:4 | B5:8 | C6:4 Eb6:4 | D6:8 |", ChartRule::None, 0.6f);
+    b.melody(vibes, s, "C6:4 Bb5:4 | B5:8 | C6:4 Eb6:4 | D6:8 |", ChartRule::none, 0.6f);
     b.drums(s, hatsOnly);
 
     verse(true, true);

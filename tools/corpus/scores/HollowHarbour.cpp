@@ -29,29 +29,29 @@ constexpr int kBassLow = 28;     // E1
 
 Song hollowHarbour()
 {
-    SongBuilder b("HollowHarbour", 72, 0x4A2B0A6Fu, Kit::Soft, kSixEight);
+    SongBuilder b("HollowHarbour", 72, 0x4A2B0A6Fu, Kit::soft, kSixEight);
     b.looseDrums(4.0f);
     const int flute = b.addPart(
-        {.name = "flute", .voice = Voice::Flute, .gain = 0.85f, .pan = 0.1f, .reverb = 0.35f, .looseMs = 8.0f});
+        {.name = "flute", .voice = Voice::flute, .gain = 0.85f, .pan = 0.1f, .reverb = 0.35f, .looseMs = 8.0f});
     const int guitar = b.addPart({.name = "guitar",
-                                  .voice = Voice::Guitar,
+                                  .voice = Voice::guitar,
                                   .gain = 0.6f,
                                   .pan = -0.25f,
                                   .spread = 0.2f,
                                   .reverb = 0.3f,
                                   .looseMs = 5.0f});
     const int strings = b.addPart(
-        {.name = "strings", .voice = Voice::Strings, .gain = 0.35f, .pan = 0.25f, .reverb = 0.45f, .doubled = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::UprightBass, .gain = 0.75f, .reverb = 0.08f});
+        {.name = "strings", .voice = Voice::strings, .gain = 0.35f, .pan = 0.25f, .reverb = 0.45f, .doubled = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::uprightBass, .gain = 0.75f, .reverb = 0.08f});
 
     const DrumPattern lilt = {
-        {Drum::Kick, "X.....x....."}, {Drum::Rim, "......o....."}, {Drum::Shaker, "x.o.o.x.o.o."}};
-    const DrumPattern toms = {{Drum::Kick, "X.....x....."},
-                              {Drum::TomLow, "......x...o."},
-                              {Drum::Rim, "......x....."},
-                              {Drum::Shaker, "x.o.o.x.o.o."}};
+        {Drum::kick, "X.....x....."}, {Drum::rim, "......o....."}, {Drum::shaker, "x.o.o.x.o.o."}};
+    const DrumPattern toms = {{Drum::kick, "X.....x....."},
+                              {Drum::tomLow, "......x...o."},
+                              {Drum::rim, "......x....."},
+                              {Drum::shaker, "x.o.o.x.o.o."}};
     const DrumPattern turn = {
-        {Drum::Kick, "X.....x....."}, {Drum::TomHigh, "......x.x..."}, {Drum::TomLow, "..........xx"}};
+        {Drum::kick, "X.....x....."}, {Drum::tomHigh, "......x.x..."}, {Drum::tomLow, "..........xx"}};
 
     // The guitar alone.
     auto s = b.section("Em C Em D");
@@ -59,7 +59,7 @@ Song hollowHarbour()
 
     const auto verse = [&](bool withDrums) {
         const auto v = b.section(kVerseChords);
-        b.melody(flute, v, kVerse, ChartRule::None, 0.75f);
+        b.melody(flute, v, kVerse, ChartRule::none, 0.75f);
         b.arp(guitar, v, "012321", kGuitarLow, 0.55f);
         b.bass(bass, v, "R.5.", kBassLow, 0.7f);
         if (withDrums)
@@ -67,7 +67,7 @@ Song hollowHarbour()
     };
     const auto chorus = [&] {
         const auto v = b.section(kChorusChords);
-        b.melody(flute, v, kChorus, ChartRule::None, 0.85f);
+        b.melody(flute, v, kChorus, ChartRule::none, 0.85f);
         b.arp(guitar, v, "013231", kGuitarLow, 0.6f);
         b.comp(strings, v, "x.....", kStringsLow, 0.45f);
         b.bass(bass, v, "R.R.", kBassLow, 0.8f);
@@ -75,7 +75,7 @@ Song hollowHarbour()
     };
     const auto interlude = [&] {
         const auto v = b.section("Em C D Em");
-        b.melody(flute, v, "B5:2 A5:1 G5:2 E5:1 | G5:3 E5:3 | F#5:2 E5:1 D5:2 F#5:1 | E5:6 |", ChartRule::None, 0.6f);
+        b.melody(flute, v, "B5:2 A5:1 G5:2 E5:1 | G5:3 E5:3 | F#5:2 E5:1 D5:2 F#5:1 | E5:6 |", ChartRule::none, 0.6f);
         b.arp(guitar, v, "012321", kGuitarLow, 0.5f);
     };
 
@@ -92,7 +92,7 @@ Song hollowHarbour()
 
     s = b.section("C D Em Em");
     b.arp(guitar, s, "012321", kGuitarLow, 0.45f);
-    b.melody(flute, s, "E5:2 G5:1 C6:3 | B5:2 A5:1 F#5:3 | E5:6 | r:6 |", ChartRule::None, 0.6f);
+    b.melody(flute, s, "E5:2 G5:1 C6:3 | B5:2 A5:1 F#5:3 | E5:6 | r:6 |", ChartRule::none, 0.6f);
     b.comp(strings, s, "x.....", kStringsLow, 0.35f);
     b.bass(bass, s, "R...", kBassLow, 0.6f);
     b.drums(s, {}, &lilt);

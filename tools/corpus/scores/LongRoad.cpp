@@ -47,50 +47,50 @@ std::string twice(std::string_view a, std::string_view b) { return std::string(a
 
 Song longRoad()
 {
-    SongBuilder b("LongRoad", 112, 0x10E6F0ADu, Kit::Soft);
+    SongBuilder b("LongRoad", 112, 0x10E6F0ADu, Kit::soft);
     b.looseDrums(2.0f);
     const auto part = [&b](const char* name, Voice voice, float gain, float pan, float reverb, float echo = 0.0f,
                            float loose = 0.0f) {
         return b.addPart(
             {.name = name, .voice = voice, .gain = gain, .pan = pan, .reverb = reverb, .echo = echo, .looseMs = loose});
     };
-    const int lead = part("lead", Voice::SawLead, 0.75f, 0.0f, 0.25f, 0.2f);
-    const int flute = part("flute", Voice::Flute, 0.85f, 0.1f, 0.3f, 0.1f, 6.0f);
-    const int marimba = part("marimba", Voice::Marimba, 0.55f, -0.2f, 0.25f, 0.1f, 4.0f);
-    const int guitar = part("guitar", Voice::Guitar, 0.55f, -0.3f, 0.3f, 0.0f, 5.0f);
-    const int keys = part("keys", Voice::EPiano, 0.45f, 0.2f, 0.25f);
-    const int piano = part("piano", Voice::Piano, 0.7f, -0.05f, 0.35f, 0.0f, 4.0f);
-    const int organ = part("organ", Voice::Organ, 0.3f, -0.2f, 0.2f);
-    const int brass = part("brass", Voice::Brass, 0.6f, 0.15f, 0.25f, 0.1f);
-    const int bells = part("bells", Voice::Bell, 0.22f, 0.3f, 0.5f, 0.35f);
-    const int pluck = part("pluck", Voice::Pluck, 0.4f, 0.3f, 0.2f, 0.15f);
+    const int lead = part("lead", Voice::sawLead, 0.75f, 0.0f, 0.25f, 0.2f);
+    const int flute = part("flute", Voice::flute, 0.85f, 0.1f, 0.3f, 0.1f, 6.0f);
+    const int marimba = part("marimba", Voice::marimba, 0.55f, -0.2f, 0.25f, 0.1f, 4.0f);
+    const int guitar = part("guitar", Voice::guitar, 0.55f, -0.3f, 0.3f, 0.0f, 5.0f);
+    const int keys = part("keys", Voice::ePiano, 0.45f, 0.2f, 0.25f);
+    const int piano = part("piano", Voice::piano, 0.7f, -0.05f, 0.35f, 0.0f, 4.0f);
+    const int organ = part("organ", Voice::organ, 0.3f, -0.2f, 0.2f);
+    const int brass = part("brass", Voice::brass, 0.6f, 0.15f, 0.25f, 0.1f);
+    const int bells = part("bells", Voice::bell, 0.22f, 0.3f, 0.5f, 0.35f);
+    const int pluck = part("pluck", Voice::pluck, 0.4f, 0.3f, 0.2f, 0.15f);
     const int strings = b.addPart(
-        {.name = "strings", .voice = Voice::Strings, .gain = 0.3f, .reverb = 0.45f, .doubled = true, .ducked = true});
+        {.name = "strings", .voice = Voice::strings, .gain = 0.3f, .reverb = 0.45f, .doubled = true, .ducked = true});
     const int pad = b.addPart(
-        {.name = "pad", .voice = Voice::WarmPad, .gain = 0.3f, .reverb = 0.55f, .doubled = true, .ducked = true});
-    const int bass = part("bass", Voice::RoundBass, 0.85f, 0.0f, 0.03f);
+        {.name = "pad", .voice = Voice::warmPad, .gain = 0.3f, .reverb = 0.55f, .doubled = true, .ducked = true});
+    const int bass = part("bass", Voice::roundBass, 0.85f, 0.0f, 0.03f);
 
     const DrumPattern soft = {
-        {Drum::Kick, "X.......x......."}, {Drum::Rim, "....x.......x..."}, {Drum::Shaker, "x.o.x.o.x.o.x.o."}};
-    const DrumPattern full = {{Drum::Kick, "X.....x.X.x....."},
-                              {Drum::Snare, "....X.......X..."},
-                              {Drum::ClosedHat, "x.o.x.o.x.o.x.o."},
-                              {Drum::OpenHat, "..............x."}};
-    const DrumPattern fill = {{Drum::Kick, "X.....x.X......."},
-                              {Drum::Snare, "....X.....x.xxXX"},
-                              {Drum::TomHigh, "........x......."},
-                              {Drum::TomLow, ".........x......"}};
+        {Drum::kick, "X.......x......."}, {Drum::rim, "....x.......x..."}, {Drum::shaker, "x.o.x.o.x.o.x.o."}};
+    const DrumPattern full = {{Drum::kick, "X.....x.X.x....."},
+                              {Drum::snare, "....X.......X..."},
+                              {Drum::closedHat, "x.o.x.o.x.o.x.o."},
+                              {Drum::openHat, "..............x."}};
+    const DrumPattern fill = {{Drum::kick, "X.....x.X......."},
+                              {Drum::snare, "....X.....x.xxXX"},
+                              {Drum::tomHigh, "........x......."},
+                              {Drum::tomLow, ".........x......"}};
     const DrumPattern halfTime = {
-        {Drum::Kick, "X.........x....."}, {Drum::Snare, "........X......."}, {Drum::Ride, "x.x.x.x.x.x.x.x."}};
+        {Drum::kick, "X.........x....."}, {Drum::snare, "........X......."}, {Drum::ride, "x.x.x.x.x.x.x.x."}};
 
     // Intro: pad and bells.
     auto s = b.section(kVerseChords);
     b.comp(pad, s, "x.......", kPadLow, 0.45f);
-    b.melody(bells, s, kBells, ChartRule::None, 0.5f);
+    b.melody(bells, s, kBells, ChartRule::none, 0.5f);
 
     const auto verse = [&](int tune, int backing, float level) {
         const auto v = b.section(twice(kVerseChords, kVerseChords));
-        b.melody(tune, v, twice(kVerseA, kVerseB), ChartRule::None, 0.8f * level);
+        b.melody(tune, v, twice(kVerseA, kVerseB), ChartRule::none, 0.8f * level);
         b.arp(backing, v, "0.1.2.1.0.1.2.1.", kMalletLow, 0.5f * level);
         b.comp(keys, v, "x.......x.......", kKeysLow, 0.4f * level);
         b.bass(bass, v, "R.....R...R.....", kBassLow, 0.75f * level);
@@ -98,7 +98,7 @@ Song longRoad()
     };
     const auto pre = [&] {
         const auto v = b.section(kPreChords);
-        b.melody(lead, v, kPre, ChartRule::None, 0.7f);
+        b.melody(lead, v, kPre, ChartRule::none, 0.7f);
         b.comp(strings, v, "x.......", kPadLow, 0.5f);
         b.arp(pluck, v, "0123012301230123", kMalletLow, 0.45f);
         b.bass(bass, v, "R.R.R.R.R.R.R.R.", kBassLow, 0.75f);
@@ -106,14 +106,14 @@ Song longRoad()
     };
     const auto chorus = [&](float level) {
         const auto v = b.section(twice(kChorusChords, kChorusChords));
-        b.melody(lead, v, twice(kChorus, kChorus), ChartRule::None, 0.85f * level);
+        b.melody(lead, v, twice(kChorus, kChorus), ChartRule::none, 0.85f * level);
         b.harmony(flute, v, twice(kChorus, kChorus), 0.5f * level);
         b.comp(strings, v, "x.......", kPadLow, 0.55f * level);
         b.arp(pluck, v, "0.2.4.2.3.2.4.2.", kMalletLow, 0.5f * level);
         b.comp(keys, v, "x...x...x...x...", kKeysLow, 0.4f * level);
         b.bass(bass, v, "RORORORO", kBassLow, 0.85f * level);
         b.drums(v, full, &fill);
-        b.hit(v.step, Drum::Crash, 0.8f);
+        b.hit(v.step, Drum::crash, 0.8f);
     };
 
     verse(marimba, pluck, 0.9f);
@@ -132,7 +132,7 @@ Song longRoad()
 
     // Bridge: organ and brass in half time.
     s = b.section(twice(kBridgeChords, kBridgeChords));
-    b.melody(brass, s, twice(kBridge, kBridge), ChartRule::None, 0.8f);
+    b.melody(brass, s, twice(kBridge, kBridge), ChartRule::none, 0.8f);
     b.comp(organ, s, "x.......x.......", kKeysLow, 0.6f);
     b.bass(bass, s, "R.........R.....", kBassLow, 0.8f);
     b.drums(s, halfTime, &fill);
@@ -140,7 +140,7 @@ Song longRoad()
     // Breakdown: pad and bells, the piano picking up again at the end.
     s = b.section(kVerseChords);
     b.comp(pad, s, "x.......", kPadLow, 0.5f);
-    b.melody(bells, s, kBells, ChartRule::None, 0.55f);
+    b.melody(bells, s, kBells, ChartRule::none, 0.55f);
     b.arp(piano, s, "0...1...2...1...", kKeysLow, 0.4f);
 
     chorus(1.0f);
@@ -148,7 +148,7 @@ Song longRoad()
     // Outro: the chorus chords thinning out, the last chord ringing.
     s = b.section(twice(kChorusChords, "A E D A"));
     b.arp(piano, s, "0.1.2.3.4.3.2.1.", kKeysLow, 0.45f);
-    b.melody(bells, s, twice(kBells, "C#7:8 | B6:8 | A6:8 | r:8 |"), ChartRule::None, 0.45f);
+    b.melody(bells, s, twice(kBells, "C#7:8 | B6:8 | A6:8 | r:8 |"), ChartRule::none, 0.45f);
     b.comp(pad, s, "x.......", kPadLow, 0.45f);
     b.bass(bass, s, "R.......R.......", kBassLow, 0.6f);
     b.drums(s, soft);

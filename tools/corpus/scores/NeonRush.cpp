@@ -24,32 +24,32 @@ constexpr int kBassLow = 28;   // E1
 
 Song neonRush()
 {
-    SongBuilder b("NeonRush", 180, 0xAE0A5A5Fu, Kit::Punchy);
-    const int lead = b.addPart({.name = "lead", .voice = Voice::SawLead, .gain = 0.8f, .reverb = 0.2f, .echo = 0.3f});
+    SongBuilder b("NeonRush", 180, 0xAE0A5A5Fu, Kit::punchy);
+    const int lead = b.addPart({.name = "lead", .voice = Voice::sawLead, .gain = 0.8f, .reverb = 0.2f, .echo = 0.3f});
     const int pluck = b.addPart({.name = "pluck",
-                                 .voice = Voice::Pluck,
+                                 .voice = Voice::pluck,
                                  .gain = 0.5f,
                                  .pan = -0.3f,
                                  .spread = 0.2f,
                                  .reverb = 0.15f,
                                  .echo = 0.15f});
     const int pad = b.addPart(
-        {.name = "pad", .voice = Voice::SawPad, .gain = 0.4f, .reverb = 0.4f, .doubled = true, .ducked = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::SynthBass, .gain = 0.85f, .reverb = 0.0f});
+        {.name = "pad", .voice = Voice::sawPad, .gain = 0.4f, .reverb = 0.4f, .doubled = true, .ducked = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::synthBass, .gain = 0.85f, .reverb = 0.0f});
 
-    const DrumPattern breakbeat = {{Drum::Kick, "X.........X....."},
-                                   {Drum::Snare, "....X..o....X..."},
-                                   {Drum::ClosedHat, "xoxoxoxoxoxoxoxo"},
-                                   {Drum::Rim, ".......o......o."}};
-    const DrumPattern breakbeatB = {{Drum::Kick, "X.........X.x..."},
-                                    {Drum::Snare, "....X..o....X.oo"},
-                                    {Drum::ClosedHat, "xoxoxoxoxoxo...."},
-                                    {Drum::OpenHat, "............x..."}};
-    const DrumPattern build = {{Drum::Kick, "X...X...X...X..."}, {Drum::ClosedHat, "xoxoxoxoxoxoxoxo"}};
+    const DrumPattern breakbeat = {{Drum::kick, "X.........X....."},
+                                   {Drum::snare, "....X..o....X..."},
+                                   {Drum::closedHat, "xoxoxoxoxoxoxoxo"},
+                                   {Drum::rim, ".......o......o."}};
+    const DrumPattern breakbeatB = {{Drum::kick, "X.........X.x..."},
+                                    {Drum::snare, "....X..o....X.oo"},
+                                    {Drum::closedHat, "xoxoxoxoxoxo...."},
+                                    {Drum::openHat, "............x..."}};
+    const DrumPattern build = {{Drum::kick, "X...X...X...X..."}, {Drum::closedHat, "xoxoxoxoxoxoxoxo"}};
     const DrumPattern buildRoll = {
-        {Drum::Kick, "X...X...X...X..."}, {Drum::Snare, "x.x.x.x.xxxxXXXX"}, {Drum::ClosedHat, "xoxoxoxo........"}};
+        {Drum::kick, "X...X...X...X..."}, {Drum::snare, "x.x.x.x.xxxxXXXX"}, {Drum::closedHat, "xoxoxoxo........"}};
     const DrumPattern halfTime = {
-        {Drum::Kick, "X..............."}, {Drum::Snare, "........X......."}, {Drum::ClosedHat, "x...x...x...x..."}};
+        {Drum::kick, "X..............."}, {Drum::snare, "........X......."}, {Drum::closedHat, "x...x...x...x..."}};
 
     const auto intro = [&](bool drums) {
         const auto v = b.section(kChords);
@@ -63,7 +63,7 @@ Song neonRush()
     const auto drop = [&](bool doubled) {
         for (int half = 0; half < 2; ++half) {
             const auto v = b.section(kChords);
-            b.melody(lead, v, kLead, ChartRule::None, 0.85f);
+            b.melody(lead, v, kLead, ChartRule::none, 0.85f);
             if (doubled)
                 b.harmony(pluck, v, kLead, 0.5f);
             else
@@ -71,13 +71,13 @@ Song neonRush()
             b.comp(pad, v, "x.......", kPadLow, 0.55f);
             b.bass(bass, v, "R..R..R.R.....R.", kBassLow, 0.9f);
             b.drums(v, breakbeat, &breakbeatB);
-            b.hit(v.step, Drum::Crash, 0.7f);
+            b.hit(v.step, Drum::crash, 0.7f);
         }
     };
     const auto breakdown = [&](int sections) {
         for (int k = 0; k < sections; ++k) {
             const auto v = b.section(kChords);
-            b.melody(lead, v, kBreakLead, ChartRule::None, 0.6f);
+            b.melody(lead, v, kBreakLead, ChartRule::none, 0.6f);
             b.comp(pad, v, "x.......", kPadLow, 0.6f);
             b.arp(pluck, v, "0.2.1.3.", kPluckLow, 0.4f);
             b.bass(bass, v, "R.......", kBassLow, 0.6f);
@@ -95,7 +95,7 @@ Song neonRush()
     breakdown(1);
     {
         const auto v = b.section(kChords);
-        b.melody(lead, v, kLead, ChartRule::None, 0.85f);
+        b.melody(lead, v, kLead, ChartRule::none, 0.85f);
         b.arp(pluck, v, "0123321001233210", kPluckLow, 0.5f);
         b.comp(pad, v, "x.......", kPadLow, 0.55f);
         b.bass(bass, v, "R..R..R.R.....R.", kBassLow, 0.9f);
@@ -107,8 +107,8 @@ Song neonRush()
     b.drums(s, build);
     s = b.section("Am");
     b.comp(pad, s, "x.......", kPadLow, 0.5f);
-    b.hit(s.step, Drum::Crash, 0.8f);
-    b.hit(s.step, Drum::Kick, 1.0f);
+    b.hit(s.step, Drum::crash, 0.8f);
+    b.hit(s.step, Drum::kick, 1.0f);
 
     return b.finish({.tailSeconds = 3.0, .drumGain = 0.8f, .duckDepth = 0.4f, .reverbDb = -15.0f, .echoDb = -17.0f});
 }

@@ -31,40 +31,40 @@ constexpr int kBassLow = 31;    // G1
 
 Song stillWater()
 {
-    SongBuilder b("StillWater", 70, 0x57111A7Eu, Kit::Soft);
-    const int pad = b.addPart({.name = "pad", .voice = Voice::WarmPad, .gain = 0.4f, .reverb = 0.6f, .doubled = true});
+    SongBuilder b("StillWater", 70, 0x57111A7Eu, Kit::soft);
+    const int pad = b.addPart({.name = "pad", .voice = Voice::warmPad, .gain = 0.4f, .reverb = 0.6f, .doubled = true});
     const int bells =
-        b.addPart({.name = "bells", .voice = Voice::Bell, .gain = 0.3f, .pan = 0.2f, .reverb = 0.55f, .echo = 0.4f});
+        b.addPart({.name = "bells", .voice = Voice::bell, .gain = 0.3f, .pan = 0.2f, .reverb = 0.55f, .echo = 0.4f});
     const int guitar = b.addPart({.name = "guitar",
-                                  .voice = Voice::Guitar,
+                                  .voice = Voice::guitar,
                                   .gain = 0.45f,
                                   .pan = -0.3f,
                                   .spread = 0.15f,
                                   .reverb = 0.4f,
                                   .looseMs = 6.0f});
     const int strings =
-        b.addPart({.name = "strings", .voice = Voice::Strings, .gain = 0.3f, .pan = 0.15f, .reverb = 0.5f});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::RoundBass, .gain = 0.55f, .reverb = 0.1f});
+        b.addPart({.name = "strings", .voice = Voice::strings, .gain = 0.3f, .pan = 0.15f, .reverb = 0.5f});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::roundBass, .gain = 0.55f, .reverb = 0.1f});
 
-    const DrumPattern heartbeat = {{Drum::Kick, "o..............."}, {Drum::Rim, "........o......."}};
-    const DrumPattern lastBeat = {{Drum::Kick, "o..............."}};
+    const DrumPattern heartbeat = {{Drum::kick, "o..............."}, {Drum::rim, "........o......."}};
+    const DrumPattern lastBeat = {{Drum::kick, "o..............."}};
 
     // Pads and bells alone, quiet.
     auto s = b.section(kOpen);
     b.comp(pad, s, "x.......", kPadLow, 0.35f);
-    b.melody(bells, s, kBellsOpen, ChartRule::None, 0.45f);
+    b.melody(bells, s, kBellsOpen, ChartRule::none, 0.45f);
 
     s = b.section(kTurn);
     b.comp(pad, s, "x.......", kPadLow, 0.45f);
-    b.melody(bells, s, kBellsTurn, ChartRule::None, 0.6f);
+    b.melody(bells, s, kBellsTurn, ChartRule::none, 0.6f);
     b.arp(guitar, s, "0...2...1...3...", kGuitarLow, 0.5f);
     b.bass(bass, s, "R...............", kBassLow, 0.5f);
 
     for (const auto chords : {kOpen, kTurn}) {
         s = b.section(chords);
         b.comp(pad, s, "x.......", kPadLow, 0.5f);
-        b.melody(bells, s, kBellsMoving, ChartRule::None, 0.7f);
-        b.melody(strings, s, kStrings, ChartRule::None, 0.45f);
+        b.melody(bells, s, kBellsMoving, ChartRule::none, 0.7f);
+        b.melody(strings, s, kStrings, ChartRule::none, 0.45f);
         b.arp(guitar, s, "0...2...1...3...", kGuitarLow, 0.6f);
         b.bass(bass, s, "R.......5.......", kBassLow, 0.6f);
         b.drums(s, heartbeat);
@@ -73,20 +73,20 @@ Song stillWater()
     // The floor drops away: pads and bells again.
     s = b.section(kOpen);
     b.comp(pad, s, "x.......", kPadLow, 0.45f);
-    b.melody(bells, s, kBellsOpen, ChartRule::None, 0.55f);
+    b.melody(bells, s, kBellsOpen, ChartRule::none, 0.55f);
     b.drums(s, {}, &lastBeat);
 
     s = b.section(kTurn);
     b.comp(pad, s, "x.......", kPadLow, 0.5f);
-    b.melody(bells, s, kBellsTurn, ChartRule::None, 0.65f);
-    b.melody(strings, s, kStrings, ChartRule::None, 0.4f);
+    b.melody(bells, s, kBellsTurn, ChartRule::none, 0.65f);
+    b.melody(strings, s, kStrings, ChartRule::none, 0.4f);
     b.arp(guitar, s, "0...2...1...3...", kGuitarLow, 0.55f);
     b.bass(bass, s, "R...............", kBassLow, 0.55f);
     b.drums(s, heartbeat);
 
     s = b.section("Dmaj7 Dmaj7");
     b.comp(pad, s, "x.......", kPadLow, 0.4f);
-    b.melody(bells, s, "F#6:4 A6:4 | D7:8 |", ChartRule::None, 0.5f);
+    b.melody(bells, s, "F#6:4 A6:4 | D7:8 |", ChartRule::none, 0.5f);
     b.arp(guitar, s, "0...2...1...3...", kGuitarLow, 0.45f);
     b.bass(bass, s, "R...............", kBassLow, 0.45f);
 

@@ -33,31 +33,31 @@ constexpr int kBassLow = 31;     // G1
 
 Song turningTide()
 {
-    SongBuilder b("TurningTide", 92, 0x7ADE0C4Bu, Kit::Punchy);
+    SongBuilder b("TurningTide", 92, 0x7ADE0C4Bu, Kit::punchy);
     const int piano = b.addPart(
-        {.name = "piano", .voice = Voice::Piano, .gain = 0.75f, .pan = -0.1f, .reverb = 0.25f, .looseMs = 4.0f});
+        {.name = "piano", .voice = Voice::piano, .gain = 0.75f, .pan = -0.1f, .reverb = 0.25f, .looseMs = 4.0f});
     const int brass =
-        b.addPart({.name = "brass", .voice = Voice::Brass, .gain = 0.65f, .pan = 0.15f, .reverb = 0.25f, .echo = 0.1f});
+        b.addPart({.name = "brass", .voice = Voice::brass, .gain = 0.65f, .pan = 0.15f, .reverb = 0.25f, .echo = 0.1f});
     const int organ = b.addPart(
-        {.name = "organ", .voice = Voice::Organ, .gain = 0.35f, .pan = -0.2f, .spread = 0.2f, .reverb = 0.2f});
+        {.name = "organ", .voice = Voice::organ, .gain = 0.35f, .pan = -0.2f, .spread = 0.2f, .reverb = 0.2f});
     const int keys =
-        b.addPart({.name = "keys", .voice = Voice::Piano, .gain = 0.4f, .pan = 0.25f, .spread = 0.2f, .reverb = 0.25f});
+        b.addPart({.name = "keys", .voice = Voice::piano, .gain = 0.4f, .pan = 0.25f, .spread = 0.2f, .reverb = 0.25f});
     const int strings = b.addPart(
-        {.name = "strings", .voice = Voice::Strings, .gain = 0.35f, .reverb = 0.45f, .doubled = true, .ducked = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::SynthBass, .gain = 0.8f, .reverb = 0.0f});
+        {.name = "strings", .voice = Voice::strings, .gain = 0.35f, .reverb = 0.45f, .doubled = true, .ducked = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::synthBass, .gain = 0.8f, .reverb = 0.0f});
 
     const DrumPattern halfTime = {
-        {Drum::Kick, "X.........x....."}, {Drum::Snare, "........X......."}, {Drum::ClosedHat, "x.x.x.x.x.x.x.x."}};
+        {Drum::kick, "X.........x....."}, {Drum::snare, "........X......."}, {Drum::closedHat, "x.x.x.x.x.x.x.x."}};
     const DrumPattern halfFill = {
-        {Drum::Kick, "X.........x....."}, {Drum::Snare, "........X...x.xx"}, {Drum::ClosedHat, "x.x.x.x.x......."}};
-    const DrumPattern rock = {{Drum::Kick, "X.....x.X......."},
-                              {Drum::Snare, "....X.......X..."},
-                              {Drum::ClosedHat, "x.x.x.x.x.x.x.x."},
-                              {Drum::OpenHat, "..............x."}};
-    const DrumPattern rockFill = {{Drum::Kick, "X.....x.X......."},
-                                  {Drum::Snare, "....X.....x.x.x."},
-                                  {Drum::TomHigh, "............x..."},
-                                  {Drum::TomLow, "..............xx"}};
+        {Drum::kick, "X.........x....."}, {Drum::snare, "........X...x.xx"}, {Drum::closedHat, "x.x.x.x.x......."}};
+    const DrumPattern rock = {{Drum::kick, "X.....x.X......."},
+                              {Drum::snare, "....X.......X..."},
+                              {Drum::closedHat, "x.x.x.x.x.x.x.x."},
+                              {Drum::openHat, "..............x."}};
+    const DrumPattern rockFill = {{Drum::kick, "X.....x.X......."},
+                                  {Drum::snare, "....X.....x.x.x."},
+                                  {Drum::tomHigh, "............x..."},
+                                  {Drum::tomLow, "..............xx"}};
 
     // Organ and piano.
     auto s = b.section("D A/C# G A");
@@ -66,20 +66,20 @@ Song turningTide()
 
     const auto verse = [&](const DrumPattern& groove, const DrumPattern& fill) {
         const auto v = b.section(kVerseChords);
-        b.melody(piano, v, kVerse, ChartRule::None, 0.75f);
+        b.melody(piano, v, kVerse, ChartRule::none, 0.75f);
         b.comp(organ, v, "x.......x.......", kOrganLow, 0.6f);
         b.bass(bass, v, "R.....R.R.....5.", kBassLow, 0.8f);
         b.drums(v, groove, &fill);
     };
     const auto chorus = [&](const DrumPattern& groove, const DrumPattern& fill) {
         const auto v = b.section(kChorusChords);
-        b.melody(brass, v, kChorus, ChartRule::None, 0.85f);
-        b.melody(piano, v, kChorus, ChartRule::None, 0.5f);
+        b.melody(brass, v, kChorus, ChartRule::none, 0.85f);
+        b.melody(piano, v, kChorus, ChartRule::none, 0.5f);
         b.comp(strings, v, "x.......", kStringsLow, 0.5f);
         b.comp(organ, v, "x...x...x...x...", kOrganLow, 0.55f);
         b.bass(bass, v, "R.R.R.R.R.R.R.R.", kBassLow, 0.85f);
         b.drums(v, groove, &fill);
-        b.hit(v.step, Drum::Crash, 0.7f);
+        b.hit(v.step, Drum::crash, 0.7f);
     };
 
     verse(halfTime, halfFill);
@@ -89,7 +89,7 @@ Song turningTide()
     verse(rock, rockFill);
     chorus(rock, rockFill);
     s = b.section(kBridgeChords);
-    b.melody(brass, s, kBridge, ChartRule::None, 0.8f);
+    b.melody(brass, s, kBridge, ChartRule::none, 0.8f);
     b.arp(keys, s, "0.1.2.3.0.1.2.3.", kPianoLow, 0.5f);
     b.comp(strings, s, "x.......", kStringsLow, 0.45f);
     b.bass(bass, s, "R.......R.......", kBassLow, 0.75f);
@@ -108,11 +108,11 @@ Song turningTide()
         b.bass(bass, s, "R.......", kBassLow, 0.7f);
         if (i < 3) {
             b.arp(keys, s, "0.1.2.3.", kPianoLow, 0.5f);
-            b.hit(s.step, Drum::Kick, 0.7f);
-            b.hit(s.step + 8, Drum::Snare, 0.6f);
+            b.hit(s.step, Drum::kick, 0.7f);
+            b.hit(s.step + 8, Drum::snare, 0.6f);
         } else {
-            b.hit(s.step, Drum::Crash, 0.7f);
-            b.hit(s.step, Drum::Kick, 0.9f);
+            b.hit(s.step, Drum::crash, 0.7f);
+            b.hit(s.step, Drum::kick, 0.9f);
         }
     }
 
