@@ -306,11 +306,15 @@ void row(const corpus::Truth& truth, const Made& m, Targets& targets)
         targets.checked.pass(where);
     else if (m.check > 0)
         targets.checked.fail("exit " + std::to_string(m.check), where);
-    std::printf("  %-7s %5zu %5.2f %7.1f%%%s %+7.1f%s %6.1f%%%s %7.0fx%s %7.0fx %7.1f%s %5s%s %s\n", m.level.c_str(),
-                p.notes, p.notesPerSecond, 100 * p.onOnsets, mark(onOk).c_str(), p.medianOffsetMs,
-                mark(medianOk).c_str(), 100 * p.onBeats, mark(beatsOk).c_str(), speed, mark(speedOk).c_str(), wallSpeed,
-                rssMB, mark(rssOk).c_str(), m.check < 0 ? "-" : std::to_string(m.check).c_str(), mark(checkOk).c_str(),
-                m.same ? "" : "differs between runs !");
+    char line[256];
+    std::snprintf(line, sizeof line, "  %-7s %5zu %5.2f %7.1f%%%s %+7.1f%s %6.1f%%%s %7.0fx%s %7.0fx %7.1f%s %5s%s %s",
+                  m.level.c_str(), p.notes, p.notesPerSecond, 100 * p.onOnsets, mark(onOk).c_str(), p.medianOffsetMs,
+                  mark(medianOk).c_str(), 100 * p.onBeats, mark(beatsOk).c_str(), speed, mark(speedOk).c_str(),
+                  wallSpeed, rssMB, mark(rssOk).c_str(), m.check < 0 ? "-" : std::to_string(m.check).c_str(),
+                  mark(checkOk).c_str(), m.same ? "" : "differs between runs !");
+    std::string text = line;
+    text.erase(text.find_last_not_of(' ') + 1);
+    std::printf("%s\n", text.c_str());
 }
 
 bool report(const Options& o, const std::vector<std::string>& songs, const std::vector<Made>& made, long ownKiB)
