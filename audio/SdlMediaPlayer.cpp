@@ -114,7 +114,7 @@ void SdlMediaPlayer::open()
     }
     music_ = music;
     lengthMs_ = static_cast<std::int32_t>(std::floor(seconds * 1000.0));
-    state_ = State::Ready;
+    state_ = State::ready;
 }
 
 void SdlMediaPlayer::initAudio()
@@ -248,7 +248,7 @@ void SdlMediaPlayer::play()
         const DeviceLock lock(deviceId_);
         Mix_HaltMusic();
         if (Mix_PlayMusic(music_, 0) != 0) {
-            state_ = State::Stopped;
+            state_ = State::stopped;
             stoppedMs_ = 0;
             stoppedFrames_ = 0;
             throw MediaError("Can't play audio file \"" + fileName_ + "\": " + Mix_GetError());
@@ -257,7 +257,7 @@ void SdlMediaPlayer::play()
         // mixed is the first one holding the music.
         startFrames_ = readMixed().frames;
     }
-    state_ = State::Playing;
+    state_ = State::playing;
     floorMs_ = 0;
     // Nothing has been heard yet, so the delay known now is taken in whole.
     appliedDelayNs_ = latency_ ? std::max<std::int64_t>(latency_->delayNs(), 0) : 0;
@@ -266,12 +266,12 @@ void SdlMediaPlayer::play()
 
 void SdlMediaPlayer::stop()
 {
-    if (state_ != State::Playing && state_ != State::Finished)
+    if (state_ != State::playing && state_ != State::finished)
         return;
     stoppedMs_ = position();
     stoppedFrames_ = framesConsumed();
     Mix_HaltMusic();
-    state_ = State::Stopped;
+    state_ = State::stopped;
 }
 
 void SdlMediaPlayer::closeFile() noexcept
@@ -281,7 +281,7 @@ void SdlMediaPlayer::closeFile() noexcept
         Mix_FreeMusic(music_);
         music_ = nullptr;
     }
-    state_ = State::NoFile;
+    state_ = State::noFile;
     lengthMs_ = 0;
 }
 
@@ -295,16 +295,16 @@ std::int64_t SdlMediaPlayer::lengthFrames() const noexcept
 std::int32_t SdlMediaPlayer::position() noexcept
 {
     switch (state_) {
-    case State::NoFile:
-    case State::Ready: return 0;
-    case State::Stopped: return stoppedMs_;
-    case State::Finished: return lengthMs_;
-    case State::Playing: break;
+    case State::noFile:
+    case State::ready: return 0;
+    case State::stopped: return stoppedMs_;
+    case State::finished: return lengthMs_;
+    case State::playing: break;
     }
     // The mixer drops the music once its decoder runs dry, which is one
     // buffer before the end is heard; close enough to call it the end.
     if (!Mix_PlayingMusic()) {
-        state_ = State::Finished;
+        state_ = State::finished;
         return lengthMs_;
     }
 
@@ -350,11 +350,11 @@ std::int64_t SdlMediaPlayer::appliedDelayNs() const noexcept { return latency_ ?
 std::int64_t SdlMediaPlayer::framesConsumed() const noexcept
 {
     switch (state_) {
-    case State::NoFile:
-    case State::Ready: return 0;
-    case State::Stopped: return stoppedFrames_;
-    case State::Finished: return lengthFrames();
-    case State::Playing: break;
+    case State::noFile:
+    case State::ready: return 0;
+    case State::stopped: return stoppedFrames_;
+    case State::finished: return lengthFrames();
+    case State::playing: break;
     }
     const std::int64_t played = readMixed().frames - startFrames_ - kBufferFrames;
     return std::clamp<std::int64_t>(played, 0, lengthFrames());

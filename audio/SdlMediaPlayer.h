@@ -76,7 +76,7 @@ public:
     int sampleRate() const noexcept;
 
 private:
-    enum class State { NoFile, Ready, Playing, Stopped, Finished };
+    enum class State { noFile, ready, playing, stopped, finished };
 
     struct Mixed {
         std::int64_t frames;  // since the device opened
@@ -97,7 +97,7 @@ private:
 
     std::string fileName_;
     _Mix_Music* music_ = nullptr;
-    State state_ = State::NoFile;
+    State state_ = State::noFile;
     std::int32_t lengthMs_ = 0;
     std::int32_t floorMs_ = 0;        // last position() while playing
     std::int32_t stoppedMs_ = 0;      // position() at stop()

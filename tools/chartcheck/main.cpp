@@ -82,11 +82,16 @@ int main(int argc, char** argv)
         std::puts("zorv-chart " ZORV_VERSION);
         return 0;
     }
+    const auto isHelp = [](const char* arg) { return std::strcmp(arg, "-h") == 0 || std::strcmp(arg, "--help") == 0; };
+    if (argc == 3 && (std::strcmp(argv[1], "make") == 0 || std::strcmp(argv[1], "preview") == 0) && isHelp(argv[2])) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc >= 2 && std::strcmp(argv[1], "make") == 0)
         return zorv::chartmake::makeCommand(argc - 1, argv + 1);
     if (argc >= 2 && std::strcmp(argv[1], "preview") == 0)
         return zorv::chartmake::previewCommand(argc - 1, argv + 1);
-    if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    if (argc == 2 && isHelp(argv[1])) {
         std::fputs(kUsage, stdout);
         return 0;
     }

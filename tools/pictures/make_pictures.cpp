@@ -166,16 +166,16 @@ QPainterPath leftArrowShape()
     return shape;
 }
 
-enum class Direction { Left, Up, Down, Right };
+enum class Direction { left, up, down, right };
 
 QPainterPath arrowShape(Direction direction)
 {
     double degrees = 0.0;
     switch (direction) {
-    case Direction::Left: degrees = 0.0; break;
-    case Direction::Up: degrees = 90.0; break;
-    case Direction::Down: degrees = -90.0; break;
-    case Direction::Right: degrees = 180.0; break;
+    case Direction::left: degrees = 0.0; break;
+    case Direction::up: degrees = 90.0; break;
+    case Direction::down: degrees = -90.0; break;
+    case Direction::right: degrees = 180.0; break;
     }
     const double centre = kArrowSize / 2.0;
     QTransform turn;
@@ -559,10 +559,10 @@ QImage paintIcon(int side)
         const ArrowLook* look;
         QPointF centre;
     } pad[] = {
-        {Direction::Up, &kPink, {128, 66}},
-        {Direction::Left, &kBlue, {66, 128}},
-        {Direction::Right, &kRainbow, {190, 128}},
-        {Direction::Down, &kPurple, {128, 190}},
+        {Direction::up, &kPink, {128, 66}},
+        {Direction::left, &kBlue, {66, 128}},
+        {Direction::right, &kRainbow, {190, 128}},
+        {Direction::down, &kPurple, {128, 190}},
     };
     constexpr double scale = 1.45;
     for (const auto& arrow : pad) {
@@ -645,10 +645,10 @@ int main(int argc, char* argv[])
         const ArrowLook* look;
         QRgb key;
     } arrows[] = {
-        {"bleft.bmp", Direction::Left, nullptr, kMagenta}, {"bup.bmp", Direction::Up, nullptr, kMagenta},
-        {"bdown.bmp", Direction::Down, nullptr, kMagenta}, {"bright.bmp", Direction::Right, nullptr, kMagenta},
-        {"left.bmp", Direction::Left, &kBlue, kMagenta},   {"up.bmp", Direction::Up, &kPink, kGreen},
-        {"down.bmp", Direction::Down, &kPurple, kGreen},   {"right.bmp", Direction::Right, &kRainbow, kGreen},
+        {"bleft.bmp", Direction::left, nullptr, kMagenta}, {"bup.bmp", Direction::up, nullptr, kMagenta},
+        {"bdown.bmp", Direction::down, nullptr, kMagenta}, {"bright.bmp", Direction::right, nullptr, kMagenta},
+        {"left.bmp", Direction::left, &kBlue, kMagenta},   {"up.bmp", Direction::up, &kPink, kGreen},
+        {"down.bmp", Direction::down, &kPurple, kGreen},   {"right.bmp", Direction::right, &kRainbow, kGreen},
     };
     for (const auto& arrow : arrows)
         ok = saveSprite(arrowTile(arrow.direction, arrow.look), arrow.key, dir, QString::fromLatin1(arrow.name)) && ok;

@@ -37,36 +37,36 @@ std::string verse(std::string_view lastBar) { return std::string(kVerse) + " " +
 
 Song dodoroza()
 {
-    SongBuilder b("Dodoroza", 104, 0xD0D020A5u, Kit::Soft);
-    const int lead = b.addPart({.name = "flute", .voice = Voice::Flute, .gain = 1.0f, .reverb = 0.3f, .echo = 0.15f});
+    SongBuilder b("Dodoroza", 104, 0xD0D020A5u, Kit::soft);
+    const int lead = b.addPart({.name = "flute", .voice = Voice::flute, .gain = 1.0f, .reverb = 0.3f, .echo = 0.15f});
     const int keys = b.addPart(
-        {.name = "keys", .voice = Voice::EPiano, .gain = 0.5f, .pan = -0.15f, .spread = 0.25f, .reverb = 0.25f});
-    const int pad = b.addPart({.name = "pad", .voice = Voice::WarmPad, .gain = 0.3f, .reverb = 0.45f, .doubled = true});
+        {.name = "keys", .voice = Voice::ePiano, .gain = 0.5f, .pan = -0.15f, .spread = 0.25f, .reverb = 0.25f});
+    const int pad = b.addPart({.name = "pad", .voice = Voice::warmPad, .gain = 0.3f, .reverb = 0.45f, .doubled = true});
     const int mallet = b.addPart(
-        {.name = "marimba", .voice = Voice::Marimba, .gain = 0.45f, .pan = 0.25f, .reverb = 0.25f, .echo = 0.1f});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::RoundBass, .gain = 0.9f, .reverb = 0.02f});
+        {.name = "marimba", .voice = Voice::marimba, .gain = 0.45f, .pan = 0.25f, .reverb = 0.25f, .echo = 0.1f});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::roundBass, .gain = 0.9f, .reverb = 0.02f});
     const int bell =
-        b.addPart({.name = "bell", .voice = Voice::Bell, .gain = 0.16f, .pan = -0.35f, .reverb = 0.4f, .echo = 0.2f});
+        b.addPart({.name = "bell", .voice = Voice::bell, .gain = 0.16f, .pan = -0.35f, .reverb = 0.4f, .echo = 0.2f});
 
-    const DrumPattern shaker = {{Drum::Shaker, "x.o.x.o.x.o.x.o."}};
+    const DrumPattern shaker = {{Drum::shaker, "x.o.x.o.x.o.x.o."}};
     const DrumPattern shakerKick = {
-        {Drum::Kick, "X.......x......."}, {Drum::Shaker, "x.o.x.o.x.o.x.o."}, {Drum::Rim, "............x.x."}};
-    const DrumPattern groove = {{Drum::Kick, "X.......x.x....."},
-                                {Drum::Snare, "....x.......x..."},
-                                {Drum::ClosedHat, "x.o.x.o.x.o.x.o."},
-                                {Drum::Shaker, "..o...o...o...o."}};
-    const DrumPattern lift = {{Drum::Kick, "X.....x.x.x....."},
-                              {Drum::Snare, "....x.......x..o"},
-                              {Drum::ClosedHat, "x.oox.o.x.oox.o."},
-                              {Drum::Shaker, "o.x.o.x.o.x.o.x."}};
-    const DrumPattern fill = {{Drum::Kick, "X.......x......."},
-                              {Drum::Snare, "....x.........xx"},
-                              {Drum::TomHigh, "........x.x....."},
-                              {Drum::TomLow, "............x..."},
-                              {Drum::ClosedHat, "x.o.x.o........."}};
+        {Drum::kick, "X.......x......."}, {Drum::shaker, "x.o.x.o.x.o.x.o."}, {Drum::rim, "............x.x."}};
+    const DrumPattern groove = {{Drum::kick, "X.......x.x....."},
+                                {Drum::snare, "....x.......x..."},
+                                {Drum::closedHat, "x.o.x.o.x.o.x.o."},
+                                {Drum::shaker, "..o...o...o...o."}};
+    const DrumPattern lift = {{Drum::kick, "X.....x.x.x....."},
+                              {Drum::snare, "....x.......x..o"},
+                              {Drum::closedHat, "x.oox.o.x.oox.o."},
+                              {Drum::shaker, "o.x.o.x.o.x.o.x."}};
+    const DrumPattern fill = {{Drum::kick, "X.......x......."},
+                              {Drum::snare, "....x.........xx"},
+                              {Drum::tomHigh, "........x.x....."},
+                              {Drum::tomLow, "............x..."},
+                              {Drum::closedHat, "x.o.x.o........."}};
     const DrumPattern still = {
-        {Drum::Kick, "X.......o......."}, {Drum::Rim, "....x.......x..."}, {Drum::Shaker, "x.o.x.o.x.o.x.o."}};
-    const DrumPattern ending = {{Drum::Kick, "X..............."}};
+        {Drum::kick, "X.......o......."}, {Drum::rim, "....x.......x..."}, {Drum::shaker, "x.o.x.o.x.o.x.o."}};
+    const DrumPattern ending = {{Drum::kick, "X..............."}};
 
     // Intro: two bars for the first arrow to rise.
     auto s = b.section("Bb C");
@@ -77,58 +77,58 @@ Song dodoroza()
     b.drums(s, shaker, &shakerKick);
 
     s = b.section(kVerseChords);
-    b.melody(lead, s, verse("F5:4 r:2 C5:2 |"), ChartRule::Beats, 0.85f);
+    b.melody(lead, s, verse("F5:4 r:2 C5:2 |"), ChartRule::beats, 0.85f);
     b.comp(keys, s, "x..o..o.", kKeysLow, 0.6f);
     b.comp(pad, s, "x.......", kPadLow, 0.45f);
     b.bass(bass, s, "R..R5.R.", kBassLow, 0.8f);
     b.drums(s, groove, &fill);
 
     s = b.section("Bb C Am Dm Gm C F/A-Bb C7");
-    b.melody(lead, s, kChorus, ChartRule::Beats, 0.9f);
+    b.melody(lead, s, kChorus, ChartRule::beats, 0.9f);
     b.comp(keys, s, "x...o.o.", kKeysLow, 0.6f);
     b.comp(pad, s, "x.......", kPadLow, 0.55f);
     b.arp(mallet, s, "01234321", kMalletLow, 0.55f);
     b.bass(bass, s, "R.R.5.O.", kBassLow, 0.85f);
     b.drums(s, lift, &fill);
-    b.hit(s.step, Drum::Crash, 0.7f);
+    b.hit(s.step, Drum::crash, 0.7f);
 
     s = b.section(kVerseChords);
-    b.melody(lead, s, verse("F5:4 r:4 |"), ChartRule::Beats, 0.85f);
-    b.melody(bell, s, kChimes, ChartRule::None, 0.6f);
+    b.melody(lead, s, verse("F5:4 r:4 |"), ChartRule::beats, 0.85f);
+    b.melody(bell, s, kChimes, ChartRule::none, 0.6f);
     b.comp(keys, s, "x..o..o.", kKeysLow, 0.6f);
     b.comp(pad, s, "x.......", kPadLow, 0.5f);
     b.arp(mallet, s, "0.2.1.3.", kMalletLow, 0.45f);
     b.bass(bass, s, "R..R5.R.", kBassLow, 0.8f);
     b.drums(s, groove, &fill);
-    b.hit(s.step, Drum::Crash, 0.6f);
+    b.hit(s.step, Drum::crash, 0.6f);
 
     // Bridge: half the drums, the pad carries it.
     s = b.section("Dm Bb F C Dm Bb Gm C7");
-    b.melody(lead, s, kBridge, ChartRule::Beats, 0.8f);
+    b.melody(lead, s, kBridge, ChartRule::beats, 0.8f);
     b.comp(keys, s, "x...o...", kKeysLow, 0.5f);
     b.comp(pad, s, "x.......", kPadLow, 0.65f);
     b.bass(bass, s, "R...R...", kBassLow, 0.75f);
     b.drums(s, still, &fill);
 
     s = b.section(kVerseChords);
-    b.melody(lead, s, verse("F5:8 |"), ChartRule::Beats, 0.9f);
-    b.melody(bell, s, kChimes, ChartRule::None, 0.7f);
+    b.melody(lead, s, verse("F5:8 |"), ChartRule::beats, 0.9f);
+    b.melody(bell, s, kChimes, ChartRule::none, 0.7f);
     b.comp(keys, s, "x..o..o.", kKeysLow, 0.6f);
     b.comp(pad, s, "x.......", kPadLow, 0.55f);
     b.arp(mallet, s, "01234321", kMalletLow, 0.5f);
     b.bass(bass, s, "R.R.5.O.", kBassLow, 0.85f);
     b.drums(s, lift, &groove);
-    b.hit(s.step, Drum::Crash, 0.75f);
+    b.hit(s.step, Drum::crash, 0.75f);
 
     // Outro: the tune comes to rest on F and the last chord rings out.
     s = b.section("Bb C F");
-    b.melody(lead, s, "D5:4 C5:4 | E5:4 G5:4 | F5:8 |", ChartRule::Beats, 0.8f);
+    b.melody(lead, s, "D5:4 C5:4 | E5:4 G5:4 | F5:8 |", ChartRule::beats, 0.8f);
     b.comp(keys, s, "x...o...", kKeysLow, 0.55f);
     b.comp(pad, s, "x.......", kPadLow, 0.55f);
     b.arp(mallet, s, "01234321", kMalletLow, 0.4f);
     b.bass(bass, s, "R...R...", kBassLow, 0.8f);
     b.drums(s, still, &ending);
-    b.hit(s.step + 2 * kStepsPerBar, Drum::Crash, 0.5f);
+    b.hit(s.step + 2 * kStepsPerBar, Drum::crash, 0.5f);
 
     return b.finish({.tailSeconds = 3.5, .drumGain = 0.9f, .reverbDb = -13.0f, .echoDb = -21.0f});
 }

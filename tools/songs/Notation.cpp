@@ -62,9 +62,9 @@ int positiveNumber(std::string_view digits, std::string_view token)
     return value;
 }
 
-std::string where(int step)
+std::string where(int step, int stepsPerBar)
 {
-    return "bar " + std::to_string(step / kStepsPerBar + 1) + " step " + std::to_string(step % kStepsPerBar);
+    return "bar " + std::to_string(step / stepsPerBar + 1) + " step " + std::to_string(step % stepsPerBar);
 }
 
 }  // namespace
@@ -80,37 +80,38 @@ int pitchFromName(std::string_view name)
     return 12 * (octave + 1) + semitone;
 }
 
-std::vector<MelodyNote> parseMelody(std::string_view text, int bars)
+std::vector<MelodyNote> parseMelody(std::string_view text, int bars, const Meter& meter)
 {
     std::vector<MelodyNote> notes;
     int pos = 0;
     for (const auto token : splitTokens(text, " \t\n")) {
         if (token == "|") {
-            if (pos % kStepsPerBar != 0)
-                fail("bar line at " + where(pos), token);
+            if (pos % meter.stepsPerBar != 0)
+                fail("bar line at " + where(pos, meter.stepsPerBar), token);
             continue;
         }
         const auto colon = token.find(':');
         if (colon == std::string_view::npos)
-            fail("expected <note>:<eighths> at " + where(pos), token);
+            fail("expected <note>:<eighths> at " + where(pos, meter.stepsPerBar), token);
         const auto name = token.substr(0, colon);
         auto length = token.substr(colon + 1);
-        CueMark mark = CueMark::Auto;
+        CueMark mark = CueMark::bySection;
         if (!length.empty() && (length.back() == '!' || length.back() == '~')) {
-            mark = length.back() == '!' ? CueMark::Always : CueMark::Never;
+            mark = length.back() == '!' ? CueMark::always : CueMark::never;
             length.remove_suffix(1);
         }
         const int steps = positiveNumber(length, token) * kStepsPerEighth;
         if (name == "r") {
-            if (mark != CueMark::Auto)
+            if (mark != CueMark::bySection)
                 fail("a rest cannot carry an arrow", token);
         } else {
             notes.push_back({pos, steps, pitchFromName(name), mark});
         }
         pos += steps;
     }
-    if (pos != bars * kStepsPerBar) {
-        fail("line ends at " + where(pos) + " instead of after bar " + std::to_string(bars), text.substr(0, 40));
+    if (pos != bars * meter.stepsPerBar) {
+        fail("line ends at " + where(pos, meter.stepsPerBar) + " instead of after bar " + std::to_string(bars),
+             text.substr(0, 40));
     }
     return notes;
 }
@@ -156,18 +157,19 @@ Chord parseChord(std::string_view symbol)
     fail("unknown chord quality", symbol);
 }
 
-std::vector<ChordSpan> parseChordBars(std::string_view text)
+std::vector<ChordSpan> parseChordBars(std::string_view text, const Meter& meter)
 {
     std::vector<ChordSpan> spans;
     int bar = 0;
     for (const auto token : splitTokens(text, " \t\n")) {
         const auto parts = splitTokens(token, "-");
         const auto count = static_cast<int>(parts.size());
-        if (count == 0 || kStepsPerBar % count != 0)
+        if (count == 0 || meter.stepsPerBar % count != 0)
             fail("cannot share a bar that way", token);
-        const int length = kStepsPerBar / count;
+        const int length = meter.stepsPerBar / count;
         for (int i = 0; i < count; ++i) {
-            spans.push_back({bar * kStepsPerBar + i * length, length, parseChord(parts[static_cast<std::size_t>(i)])});
+            spans.push_back(
+                {bar * meter.stepsPerBar + i * length, length, parseChord(parts[static_cast<std::size_t>(i)])});
         }
         ++bar;
     }

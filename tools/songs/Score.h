@@ -16,15 +16,36 @@
 
 namespace zorv::songs {
 
-enum class Voice { Flute, Marimba, EPiano, WarmPad, RoundBass, Bell, SawLead, Pluck, SawPad, SynthBass };
-enum class Drum { Kick, Snare, Clap, Rim, ClosedHat, OpenHat, Shaker, Crash, TomHigh, TomLow };
-enum class Kit { Soft, Punchy };
+// Every song renders at this rate, in samples per second.
+inline constexpr int kSampleRate = 44100;
+
+enum class Voice {
+    flute,
+    marimba,
+    ePiano,
+    warmPad,
+    roundBass,
+    bell,
+    sawLead,
+    pluck,
+    sawPad,
+    synthBass,
+    strings,
+    piano,
+    organ,
+    guitar,
+    uprightBass,
+    vibraphone,
+    brass,
+};
+enum class Drum { kick, snare, clap, rim, closedHat, openHat, shaker, crash, tomHigh, tomLow, ride, brush };
+enum class Kit { soft, punchy };
 
 // Which melody notes of a section become arrows.
 enum class ChartRule {
-    None,
-    Beats,    // notes that start on a beat
-    Eighths,  // every note on the eighth grid
+    none,
+    beats,    // notes that start on a beat
+    eighths,  // every note on the eighth grid
 };
 
 struct Note {
@@ -32,12 +53,13 @@ struct Note {
     int length = 0;  // steps
     int pitch = 0;   // MIDI
     float velocity = 0.8f;
+    int nudge = 0;  // samples after (or, negative, before) the step: a player's looseness
 };
 
 // How a part sounds and sits in the mix.
 struct PartSetup {
     std::string name;
-    Voice voice = Voice::Flute;
+    Voice voice = Voice::flute;
     float gain = 1.0f;
     float pan = 0.0f;      // -1 left .. 1 right
     float spread = 0.0f;   // pan added per octave above middle C
@@ -45,6 +67,7 @@ struct PartSetup {
     float echo = 0.0f;     // send
     bool doubled = false;  // rendered twice, panned apart, for width
     bool ducked = false;   // pushed down by the kick
+    float looseMs = 0.0f;  // each note lands up to this far off its step, either way
 };
 
 struct Part : PartSetup {
@@ -53,8 +76,9 @@ struct Part : PartSetup {
 
 struct DrumHit {
     int step = 0;
-    Drum drum = Drum::Kick;
+    Drum drum = Drum::kick;
     float velocity = 1.0f;
+    int nudge = 0;  // samples, as Note::nudge
 };
 
 // A melody note that becomes an arrow; `phrase` groups the notes whose
@@ -65,12 +89,29 @@ struct ChartCue {
     int phrase = 0;
 };
 
+// From `bar` on (0-based), the song goes at `bpm`.
+struct TempoChange {
+    int bar = 0;
+    int bpm = 120;
+};
+
+// The second step of each pair of `pairSteps` halves (4: eighths, 2:
+// sixteenths) starts `percent` of the way through the pair: 50 is straight,
+// 67 a triplet shuffle. Beats stay where they are.
+struct Swing {
+    int percent = 50;
+    int pairSteps = 4;
+};
+
 struct Song {
     std::string name;
-    int bpm = 120;
+    int bpm = 120;  // beats (of the meter) per minute at the start
+    Meter meter = kFourFour;
+    std::vector<TempoChange> tempoChanges;  // by ascending bar, none at bar 0
+    Swing swing;
     int bars = 0;
     double tailSeconds = 3.0;  // after the last bar, for the reverb to die away
-    Kit kit = Kit::Soft;
+    Kit kit = Kit::soft;
     float drumGain = 1.0f;
     float duckDepth = 0.0f;
     float reverbDb = -14.0f;  // reverb return against the dry mix
@@ -81,13 +122,30 @@ struct Song {
     std::vector<ChartCue> cues;
 };
 
-// Position of a grid step in ms of audio, rounded to the nearest ms.
+// Position of a grid step of a straight 4/4 song in ms of audio, rounded to
+// the nearest ms.
 int stepMs(int bpm, int step);
-// Position of a grid step in samples at 44.1 kHz, rounded down.
+// Position of a grid step of a straight 4/4 song in samples at 44.1 kHz,
+// rounded down.
 std::int64_t stepSample(int bpm, int step);
+
+// The same through the song's meter, tempo changes and swing. Each tempo
+// segment starts on the sample its predecessor's grid puts it on, so the
+// rounding never accumulates more than a sample per change. Steps past the
+// last bar go on at the last tempo.
+std::int64_t stepSample(const Song& song, int step);
+int stepMs(const Song& song, int step);
+// Where a note or hit sounds: its step plus its nudge, never before 0.
+std::int64_t onsetSample(const Song& song, int step, int nudge);
+// How long a note of `length` steps from `step` is held, in seconds.
+double gateSeconds(const Song& song, int step, int length);
 // Length of the rendered audio in samples and in whole ms.
 std::int64_t songSamples(const Song& song);
 int songMs(const Song& song);
+
+// Short lower-case names for the truth files: "saw-lead", "closed-hat".
+std::string_view voiceName(Voice voice);
+std::string_view drumName(Drum drum);
 
 struct Section {
     int index = 0;
@@ -96,8 +154,8 @@ struct Section {
     std::vector<ChordSpan> chords;  // absolute steps
 };
 
-// 16 characters per bar for each drum; a pattern twice as long covers two
-// bars. 'X' accent, 'x' normal, 'o' soft, anything else silence.
+// A bar's worth of characters (16 in 4/4) for each drum; a pattern twice as
+// long covers two bars. 'X' accent, 'x' normal, 'o' soft, anything else silence.
 using DrumPattern = std::vector<std::pair<Drum, std::string_view>>;
 
 // Writes a song section by section. The arrangement helpers read patterns
@@ -106,7 +164,14 @@ using DrumPattern = std::vector<std::pair<Drum, std::string_view>>;
 // silence. A held note is struck again when the chord changes under it.
 class SongBuilder {
 public:
-    SongBuilder(std::string name, int bpm, std::uint32_t seed, Kit kit);
+    SongBuilder(std::string name, int bpm, std::uint32_t seed, Kit kit, Meter meter = kFourFour);
+
+    // Swing for the whole song; throws unless the pair divides the beat.
+    void swing(Swing swing);
+    // The tempo from the next section on. Throws unless bpm > 0.
+    void tempo(int bpm);
+    // Drum hits land up to this far off their steps, either way.
+    void looseDrums(float ms) { drumLooseMs_ = ms; }
 
     int addPart(const PartSetup& setup);
     Section section(std::string_view chords);
@@ -145,9 +210,13 @@ private:
     };
     std::vector<Event> events(const Section& sec, std::string_view pattern) const;
     float humanise(float velocity);
+    int nudge(float looseMs);
+    void addNote(int part, const Note& note);
 
     Song song_;
     Rng rng_;
+    Rng timing_;
+    float drumLooseMs_ = 0.0f;
     int sections_ = 0;
     int lastBassRoot_ = 0;
     std::map<int, std::vector<int>> lastVoicing_;  // per part

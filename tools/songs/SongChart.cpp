@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 
@@ -44,15 +45,13 @@ std::map<int, int> wantedLanes(const std::vector<int>& pitches)
     return lanes;
 }
 
-}  // namespace
+using Preference = std::array<int, kLanes>;
 
-SongChart chartForSong(const Song& song)
+// Each note's lanes in order of preference: the wanted one, then the nearer
+// ones, ties going the way the melody moves (a repeated pitch leans towards
+// the middle of the field).
+std::vector<Preference> lanePreferences(const Song& song)
 {
-    SongChart chart;
-    chart.title = song.name;
-    chart.audioFile = song.name + ".mp3";
-    chart.audioMs = songMs(song);
-
     std::map<int, std::vector<int>> phrasePitches;
     for (const auto& cue : song.cues)
         phrasePitches[cue.phrase].push_back(cue.pitch);
@@ -60,13 +59,8 @@ SongChart chartForSong(const Song& song)
     for (const auto& [phrase, pitches] : phrasePitches)
         wanted[phrase] = wantedLanes(pitches);
 
-    // Each note's lanes in order of preference: the wanted one, then the
-    // nearer ones, ties going the way the melody moves (a repeated pitch
-    // leans towards the middle of the field).
-    const auto count = song.cues.size();
-    std::vector<std::array<int, kLanes>> preference(count);
-    std::vector<int> times(count);
-    for (std::size_t i = 0; i < count; ++i) {
+    std::vector<Preference> preference(song.cues.size());
+    for (std::size_t i = 0; i < song.cues.size(); ++i) {
         const auto& cue = song.cues[i];
         const int want = wanted[cue.phrase][cue.pitch];
         const int before = i > 0 ? song.cues[i - 1].pitch : cue.pitch;
@@ -80,12 +74,18 @@ SongChart chartForSong(const Song& song)
                 return da < db;
             return (a - want) * lean > (b - want) * lean;
         });
-        times[i] = stepMs(song.bpm, cue.step) - kLeadMs;
     }
+    return preference;
+}
 
-    // Depth-first over the preferences: a note with no free lane sends the
-    // search back to try the next choice of the notes before it. Busy
-    // passages need this; a greedy pass can fill every lane just before one.
+// Depth-first over the preferences: a note with no free lane sends the
+// search back to try the next choice of the notes before it. Busy passages
+// need this; a greedy pass can fill every lane just before one. Returns each
+// note's lane, or nothing with `stuck` set to the note the search gave up on.
+std::optional<std::vector<int>> searchLanes(const std::vector<Preference>& preference, const std::vector<int>& times,
+                                            std::size_t& stuck)
+{
+    const auto count = times.size();
     std::array<std::vector<int>, kLanes + 1> laneTimes;
     std::vector<int> choice(count, -1);
     std::vector<int> lane(count, 0);
@@ -117,13 +117,34 @@ SongChart chartForSong(const Song& song)
         }
     }
     if (budget < 0) {
-        const auto& cue = song.cues[i];
+        stuck = i;
+        return std::nullopt;
+    }
+    return lane;
+}
+
+}  // namespace
+
+SongChart chartForSong(const Song& song)
+{
+    SongChart chart;
+    chart.title = song.name;
+    chart.audioFile = song.name + ".mp3";
+    chart.audioMs = songMs(song);
+
+    std::vector<int> times;
+    for (const auto& cue : song.cues)
+        times.push_back(stepMs(song.bpm, cue.step) - kLeadMs);
+    std::size_t stuck = 0;
+    const auto lanes = searchLanes(lanePreferences(song), times, stuck);
+    if (!lanes) {
+        const auto& cue = song.cues[stuck];
         throw std::runtime_error(song.name + ": no lanes fit the notes around bar " +
                                  std::to_string(cue.step / kStepsPerBar + 1) + ", step " +
                                  std::to_string(cue.step % kStepsPerBar));
     }
-    for (std::size_t k = 0; k < count; ++k)
-        chart.notes.push_back({lane[k], times[k]});
+    for (std::size_t k = 0; k < times.size(); ++k)
+        chart.notes.push_back({(*lanes)[k], times[k]});
     return chart;
 }
 

@@ -354,20 +354,267 @@ Buffer synthBass(double hz, double gate, double vel, Rng& rng)
     return out;
 }
 
+// A sinusoid by rotation: four multiplies a sample instead of a call to
+// sin(), for the additive voices; over a note of a few seconds the drift in
+// double precision stays far below anything audible.
+class Phasor {
+public:
+    Phasor(double hz, double phase) : c_(std::cos(phase)), s_(std::sin(phase))
+    {
+        dc_ = std::cos(kTwoPi * hz / kRate);
+        ds_ = std::sin(kTwoPi * hz / kRate);
+    }
+    double next()
+    {
+        const double v = s_;
+        const double c = c_ * dc_ - s_ * ds_;
+        s_ = s_ * dc_ + c_ * ds_;
+        c_ = c;
+        return v;
+    }
+
+private:
+    double c_, s_, dc_ = 1, ds_ = 0;
+};
+
+// A partial of an additive voice: its own sinusoid, level and decay.
+struct Partial {
+    Phasor osc;
+    double amp;
+    double fall;  // per-sample decay factor
+};
+
+Partial partial(double hz, double amp, double tau, Rng& rng)
+{
+    return {Phasor(hz, rng.uniform() * kTwoPi), amp, std::exp(-1.0 / (tau * kRate))};
+}
+
+double sumPartials(std::vector<Partial>& partials)
+{
+    double s = 0;
+    for (auto& p : partials) {
+        s += p.amp * p.osc.next();
+        p.amp *= p.fall;
+    }
+    return s;
+}
+
+// Smooth end for a struck voice whose key lifts at `gate`.
+double damper(double t, double gate, double seconds)
+{
+    if (t <= gate)
+        return 1.0;
+    const double r = std::max(0.0, 1.0 - (t - gate) / seconds);
+    return r * r;
+}
+
+// A string section: the bow brings the tone in over a fifth of a second, so
+// its onset is soft, and the players' vibrato only starts on held notes.
+Buffer strings(double hz, double gate, double vel, Rng& rng)
+{
+    const Adsr env{0.18, 0.6, 0.88, 0.35};
+    Buffer out(samplesFor(gate + env.release));
+    std::array<Osc, 3> osc = {Osc(rng.uniform()), Osc(rng.uniform()), Osc(rng.uniform())};
+    std::array<double, 3> detune = {-9.0, 0.0, 8.0};
+    std::array<double, 3> vibrato{};
+    for (std::size_t k = 0; k < osc.size(); ++k) {
+        detune[k] = cents(detune[k] + 2.0 * rng.bipolar());
+        vibrato[k] = rng.uniform() * kTwoPi;
+    }
+    Svf lp;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        const double a = envelope(env, t, gate);
+        if (i % 32 == 0)
+            lp.set(std::min(hz * 3.0 + (700.0 + 1800.0 * vel) * (0.4 + 0.6 * a), 9000.0), 0.6);
+        const double depth = 0.0045 * smoothStep(t, 0.25, 0.7);
+        double s = 0;
+        for (std::size_t k = 0; k < osc.size(); ++k)
+            s += osc[k].saw(hz * detune[k] * (1.0 + depth * std::sin(vibrato[k] + kTwoPi * 5.3 * t)));
+        lp.tick(s / 3.0);
+        out[i] = static_cast<float>(a * vel * lp.low);
+    }
+    return out;
+}
+
+// Struck strings: slightly stretched partials, a quick first decay then a
+// long one, harder strikes brighter, a felt thump, dampers on key-up.
+Buffer piano(double hz, double gate, double vel, Rng& rng)
+{
+    const double ring = std::clamp(3.0 * std::sqrt(262.0 / hz), 0.8, 6.0);
+    Buffer out(samplesFor(std::min(gate, 3.0 * ring) + 0.25));
+    std::vector<Partial> fast, slow;
+    for (int n = 1; n <= 12; ++n) {
+        const double f = n * hz * std::sqrt(1.0 + 0.0003 * n * n);
+        if (f > 12000.0)
+            break;
+        // The hammer strikes an eighth of the way along: that partial is weak.
+        const double a = std::abs(std::sin(n * std::numbers::pi / 8.0)) * std::pow(n, -(1.7 - 0.9 * vel));
+        fast.push_back(partial(f, 0.55 * a, 0.18 / (1.0 + 0.2 * n), rng));
+        slow.push_back(partial(f * 1.0007, 0.45 * a, ring / (1.0 + 0.3 * n), rng));
+    }
+    Svf felt;
+    felt.set(1800.0, 0.7);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        felt.tick(rng.bipolar());
+        const double thump = 0.25 * vel * felt.low * std::exp(-t / 0.004);
+        const double s = sumPartials(fast) + sumPartials(slow) + thump;
+        out[i] = static_cast<float>(vel * std::min(1.0, t / 0.001) * damper(t, gate, 0.12) * s);
+    }
+    fadeEnd(out, 0.01);
+    return out;
+}
+
+// Drawbar organ: full at once and flat while held, a key click, a slow
+// tremolo. Its notes have no decay to find them by, only their start.
+Buffer organ(double hz, double gate, double vel, Rng& rng)
+{
+    static constexpr std::array<std::pair<double, double>, 6> kBars = {
+        {{0.5, 0.45}, {1.0, 1.0}, {1.5, 0.5}, {2.0, 0.6}, {3.0, 0.25}, {4.0, 0.35}}};
+    const double release = 0.04;
+    Buffer out(samplesFor(gate + release));
+    std::vector<Partial> bars;
+    for (const auto& [ratio, level] : kBars) {
+        if (ratio * hz < 15000.0)
+            bars.push_back(partial(ratio * hz, level, 1e9, rng));
+    }
+    Svf click;
+    click.set(2500.0, 1.0);
+    const double tremolo = rng.uniform() * kTwoPi;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        click.tick(rng.bipolar());
+        const double keys = 0.3 * click.band * std::exp(-t / 0.002);
+        const double amp = std::min(1.0, t / 0.006) * (t > gate ? std::max(0.0, 1.0 - (t - gate) / release) : 1.0);
+        const double trem = 1.0 + 0.1 * std::sin(tremolo + kTwoPi * 6.2 * t);
+        out[i] = static_cast<float>(vel * amp * (trem * sumPartials(bars) / 2.5 + keys));
+    }
+    return out;
+}
+
+// Nylon strings, plucked a fifth of the way along; higher partials die first.
+Buffer guitar(double hz, double gate, double vel, Rng& rng)
+{
+    const double ring = std::clamp(2.2 * std::sqrt(196.0 / hz), 0.6, 4.0);
+    const double release = 0.12;
+    Buffer out(samplesFor(std::min(gate, 2.5 * ring) + release));
+    std::vector<Partial> partials;
+    for (int n = 1; n <= 14 && n * hz < 10000.0; ++n) {
+        const double a = std::abs(std::sin(n * std::numbers::pi * 0.2)) / std::pow(n, 1.0 + 0.6 * (1.0 - vel));
+        partials.push_back(partial(n * hz, a, ring / (1.0 + 0.35 * (n - 1)), rng));
+    }
+    Svf pick;
+    pick.set(3000.0, 0.7);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        pick.tick(rng.bipolar());
+        const double s = sumPartials(partials) + 0.15 * vel * pick.low * std::exp(-t / 0.002);
+        out[i] = static_cast<float>(vel * std::min(1.0, t / 0.0008) * damper(t, gate, release) * s);
+    }
+    fadeEnd(out, 0.01);
+    return out;
+}
+
+// Plucked double bass: a round fundamental, a woody second and third that
+// fade fast, and the finger's thump.
+Buffer uprightBass(double hz, double gate, double vel, Rng& rng)
+{
+    const double release = 0.08;
+    Buffer out(samplesFor(gate + release));
+    static constexpr std::array<double, 6> kLevels = {1.0, 0.55, 0.3, 0.15, 0.08, 0.05};
+    std::vector<Partial> partials;
+    for (std::size_t k = 0; k < kLevels.size(); ++k) {
+        const auto n = static_cast<double>(k + 1);
+        partials.push_back(partial(n * hz, kLevels[k], 1.4 / (1.0 + 0.9 * (n - 1.0)), rng));
+    }
+    Svf finger;
+    finger.set(600.0, 0.8);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        finger.tick(rng.bipolar());
+        const double s = sumPartials(partials) + 0.6 * vel * finger.low * std::exp(-t / 0.012);
+        out[i] = static_cast<float>(vel * std::min(1.0, t / 0.003) * damper(t, gate, release) * s);
+    }
+    return out;
+}
+
+// Metal bars over resonators: a long fundamental pulsed by the motor, short
+// overtones near 4 and 10 times it, the mallet's click; the pedal lifts at
+// the end of the note.
+Buffer vibraphone(double hz, double gate, double vel, Rng& rng)
+{
+    const double ring = std::clamp(3.5 * std::sqrt(262.0 / hz), 1.2, 5.0);
+    Buffer out(samplesFor(std::min(gate, 1.5 * ring) + 0.15));
+    Phasor fundamental(hz, rng.uniform() * kTwoPi);
+    const double fall = std::exp(-1.0 / (ring * kRate));
+    std::vector<Partial> overtones;
+    if (hz * 3.98 < 16000.0)
+        overtones.push_back(partial(hz * 3.98, 0.25 * vel, 0.35, rng));
+    if (hz * 9.9 < 16000.0)
+        overtones.push_back(partial(hz * 9.9, 0.08 * vel, 0.06, rng));
+    Svf mallet;
+    mallet.set(4000.0, 0.7);
+    const double motor = rng.uniform() * kTwoPi;
+    double level = 1.0;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        mallet.tick(rng.bipolar());
+        const double pulse = 1.0 - 0.35 * (0.5 + 0.5 * std::sin(motor + kTwoPi * 5.2 * t));
+        const double s = level * pulse * fundamental.next() + sumPartials(overtones) +
+                         0.2 * vel * mallet.low * std::exp(-t / 0.0015);
+        level *= fall;
+        out[i] = static_cast<float>(vel * std::min(1.0, t / 0.001) * damper(t, gate, 0.15) * s);
+    }
+    fadeEnd(out, 0.01);
+    return out;
+}
+
+// A brass section: the lips scoop up to the note and the tone brightens over
+// the first 80 ms, so the onset is a swell rather than a click.
+Buffer brass(double hz, double gate, double vel, Rng& rng)
+{
+    const Adsr env{0.05, 0.3, 0.8, 0.12};
+    Buffer out(samplesFor(gate + env.release));
+    Osc a(rng.uniform()), b(rng.uniform());
+    const double vibratoPhase = rng.uniform() * kTwoPi;
+    Svf lp;
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        const double depth = 0.003 * smoothStep(t, 0.3, 0.6);
+        const double f =
+            hz * cents(-25.0 * std::exp(-t / 0.03)) * (1.0 + depth * std::sin(vibratoPhase + kTwoPi * 5.0 * t));
+        if (i % 16 == 0) {
+            const double open = smoothStep(t, 0.0, 0.08) * (0.75 + 0.25 * std::exp(-t / 0.4));
+            lp.set(std::min(300.0 + (1200.0 + 3800.0 * vel) * open, 12000.0), 0.9);
+        }
+        lp.tick(0.5 * (a.saw(f * cents(-4.0)) + b.saw(f * cents(4.0))));
+        out[i] = static_cast<float>(envelope(env, t, gate) * vel * lp.low);
+    }
+    return out;
+}
+
 Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng)
 {
     const double hz = midiToHz(pitch);
     switch (voice) {
-    case Voice::Flute: return flute(hz, gate, vel, rng);
-    case Voice::Marimba: return marimba(hz, vel, rng);
-    case Voice::EPiano: return epiano(hz, gate, vel);
-    case Voice::WarmPad: return warmPad(hz, gate, vel, rng);
-    case Voice::RoundBass: return roundBass(hz, gate, vel);
-    case Voice::Bell: return bell(hz, vel);
-    case Voice::SawLead: return sawLead(hz, gate, vel, rng);
-    case Voice::Pluck: return pluck(hz, gate, vel, rng);
-    case Voice::SawPad: return sawPad(hz, gate, vel, rng);
-    case Voice::SynthBass: return synthBass(hz, gate, vel, rng);
+    case Voice::flute: return flute(hz, gate, vel, rng);
+    case Voice::marimba: return marimba(hz, vel, rng);
+    case Voice::ePiano: return epiano(hz, gate, vel);
+    case Voice::warmPad: return warmPad(hz, gate, vel, rng);
+    case Voice::roundBass: return roundBass(hz, gate, vel);
+    case Voice::bell: return bell(hz, vel);
+    case Voice::sawLead: return sawLead(hz, gate, vel, rng);
+    case Voice::pluck: return pluck(hz, gate, vel, rng);
+    case Voice::sawPad: return sawPad(hz, gate, vel, rng);
+    case Voice::synthBass: return synthBass(hz, gate, vel, rng);
+    case Voice::strings: return strings(hz, gate, vel, rng);
+    case Voice::piano: return piano(hz, gate, vel, rng);
+    case Voice::organ: return organ(hz, gate, vel, rng);
+    case Voice::guitar: return guitar(hz, gate, vel, rng);
+    case Voice::uprightBass: return uprightBass(hz, gate, vel, rng);
+    case Voice::vibraphone: return vibraphone(hz, gate, vel, rng);
+    case Voice::brass: return brass(hz, gate, vel, rng);
     }
     throw std::logic_error("unknown voice");
 }
@@ -376,7 +623,7 @@ Buffer renderVoice(Voice voice, int pitch, double gate, double vel, Rng& rng)
 
 Buffer kick(double vel, Kit kit, Rng& rng)
 {
-    const bool soft = kit == Kit::Soft;
+    const bool soft = kit == Kit::soft;
     const double decay = soft ? 0.22 : 0.32;
     const double sweep = soft ? 90.0 : 120.0;
     const double base = soft ? 52.0 : 47.0;
@@ -398,7 +645,7 @@ Buffer kick(double vel, Kit kit, Rng& rng)
 
 Buffer snare(double vel, Kit kit, Rng& rng)
 {
-    const bool soft = kit == Kit::Soft;
+    const bool soft = kit == Kit::soft;
     Buffer out(samplesFor(0.45));
     Svf hp;
     hp.set(soft ? 1500.0 : 1800.0, 0.7);
@@ -509,19 +756,51 @@ Buffer tom(double vel, double hz, Rng& rng)
     return out;
 }
 
+// A ride: the shimmer of the hats' metal, long, over the ping of its bell.
+Buffer ride(double vel, Rng& rng)
+{
+    Buffer out = metal(0.8 * vel, 0.7, 5500.0, 0.15, 2.5, rng);
+    std::vector<Partial> bell = {partial(820.0, 1.0, 0.5, rng), partial(1312.0, 0.6, 0.35, rng),
+                                 partial(2214.0, 0.4, 0.2, rng)};
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        out[i] += static_cast<float>(0.12 * vel * std::min(1.0, t / 0.0005) * sumPartials(bell));
+    }
+    fadeEnd(out, 0.02);
+    return out;
+}
+
+// Brushes on a snare: a swish of noise that takes a few ms to arrive.
+Buffer brush(double vel, Rng& rng)
+{
+    Buffer out(samplesFor(0.25));
+    Svf bp;
+    bp.set(3500.0, 0.8);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        const double t = timeOf(i);
+        bp.tick(rng.bipolar());
+        const double env = t < 0.006 ? t / 0.006 : std::exp(-(t - 0.006) / 0.06);
+        out[i] = static_cast<float>(vel * env * bp.band);
+    }
+    fadeEnd(out, 0.01);
+    return out;
+}
+
 Buffer renderDrum(Drum drum, double vel, Kit kit, Rng& rng)
 {
     switch (drum) {
-    case Drum::Kick: return kick(vel, kit, rng);
-    case Drum::Snare: return snare(vel, kit, rng);
-    case Drum::Clap: return clap(vel, rng);
-    case Drum::Rim: return rim(vel, rng);
-    case Drum::ClosedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
-    case Drum::OpenHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
-    case Drum::Crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
-    case Drum::Shaker: return shaker(vel, rng);
-    case Drum::TomHigh: return tom(vel, 175.0, rng);
-    case Drum::TomLow: return tom(vel, 118.0, rng);
+    case Drum::kick: return kick(vel, kit, rng);
+    case Drum::snare: return snare(vel, kit, rng);
+    case Drum::clap: return clap(vel, rng);
+    case Drum::rim: return rim(vel, rng);
+    case Drum::closedHat: return metal(vel, 0.04, 7000.0, 0.5, 0.2, rng);
+    case Drum::openHat: return metal(vel, 0.28, 6500.0, 0.5, 1.0, rng);
+    case Drum::crash: return metal(vel, 1.1, 4500.0, 1.0, 3.5, rng);
+    case Drum::shaker: return shaker(vel, rng);
+    case Drum::tomHigh: return tom(vel, 175.0, rng);
+    case Drum::tomLow: return tom(vel, 118.0, rng);
+    case Drum::ride: return ride(vel, rng);
+    case Drum::brush: return brush(vel, rng);
     }
     throw std::logic_error("unknown drum");
 }
@@ -533,16 +812,18 @@ struct DrumMix {
 DrumMix drumMix(Drum drum)
 {
     switch (drum) {
-    case Drum::Kick: return {1.0, 0.0, 0.02};
-    case Drum::Snare: return {0.55, 0.05, 0.16};
-    case Drum::Clap: return {0.45, -0.05, 0.2};
-    case Drum::Rim: return {0.3, 0.15, 0.12};
-    case Drum::ClosedHat: return {0.3, 0.3, 0.05};
-    case Drum::OpenHat: return {0.22, 0.3, 0.08};
-    case Drum::Shaker: return {0.25, -0.35, 0.08};
-    case Drum::Crash: return {0.3, -0.25, 0.12};
-    case Drum::TomHigh: return {0.5, -0.25, 0.12};
-    case Drum::TomLow: return {0.55, 0.25, 0.12};
+    case Drum::kick: return {1.0, 0.0, 0.02};
+    case Drum::snare: return {0.55, 0.05, 0.16};
+    case Drum::clap: return {0.45, -0.05, 0.2};
+    case Drum::rim: return {0.3, 0.15, 0.12};
+    case Drum::closedHat: return {0.3, 0.3, 0.05};
+    case Drum::openHat: return {0.22, 0.3, 0.08};
+    case Drum::shaker: return {0.25, -0.35, 0.08};
+    case Drum::crash: return {0.3, -0.25, 0.12};
+    case Drum::tomHigh: return {0.5, -0.25, 0.12};
+    case Drum::tomLow: return {0.55, 0.25, 0.12};
+    case Drum::ride: return {0.22, 0.35, 0.1};
+    case Drum::brush: return {0.5, -0.1, 0.15};
     }
     throw std::logic_error("unknown drum");
 }
@@ -678,9 +959,9 @@ Buffer duckGain(const Song& song, std::size_t n)
         return g;
     const std::size_t span = samplesFor(0.35);
     for (const auto& hit : song.drums) {
-        if (hit.drum != Drum::Kick)
+        if (hit.drum != Drum::kick)
             continue;
-        const auto start = static_cast<std::size_t>(stepSample(song.bpm, hit.step));
+        const auto start = static_cast<std::size_t>(onsetSample(song, hit.step, hit.nudge));
         for (std::size_t i = 0; i < span && start + i < n; ++i) {
             const double t = timeOf(i);
             const double shape = t < 0.004 ? t / 0.004 : std::exp(-(t - 0.004) / 0.09);
@@ -737,16 +1018,13 @@ double limit(Buffer& l, Buffer& r, double ceiling)
     return gainToDb(deepest);
 }
 
-}  // namespace
+// ---- the song -------------------------------------------------------------
 
-std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
+// Renders every note of every part into the mix. Returns the energy each
+// part added to the dry mix, in the order of the parts.
+std::vector<double> placeParts(const Song& song, Mix& mix)
 {
-    const auto total = static_cast<std::size_t>(songSamples(song));
-    const double stepSeconds = 15.0 / song.bpm;
-    Mix mix(total);
     std::vector<double> energy;
-    stats.parts.clear();
-
     for (std::size_t p = 0; p < song.parts.size(); ++p) {
         const auto& part = song.parts[p];
         double e = 0;
@@ -755,80 +1033,97 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
             const int copies = part.doubled ? 2 : 1;
             for (int c = 0; c < copies; ++c) {
                 Rng rng(song.seed * 2654435761u + static_cast<std::uint32_t>(p * 1000003 + k * 7 + c));
-                const auto buf = renderVoice(part.voice, note.pitch, note.length * stepSeconds, note.velocity, rng);
+                const double gate = gateSeconds(song, note.step, note.length);
+                const auto buf = renderVoice(part.voice, note.pitch, gate, note.velocity, rng);
                 double pan = part.pan + part.spread * (note.pitch - 60) / 12.0;
                 double gain = part.gain;
                 if (part.doubled) {
                     pan += c == 0 ? -0.6 : 0.6;
                     gain /= std::numbers::sqrt2;
                 }
-                e += mix.add(buf, stepSample(song.bpm, note.step), gain, pan, part.reverb, part.echo, part.ducked);
+                const auto at = onsetSample(song, note.step, note.nudge);
+                e += mix.add(buf, at, gain, pan, part.reverb, part.echo, part.ducked);
             }
         }
-        stats.parts.push_back({part.name, 0});
         energy.push_back(e);
     }
-    double drumEnergy = 0;
+    return energy;
+}
+
+// Renders every drum hit into the mix; returns the energy they added.
+double placeDrums(const Song& song, Mix& mix)
+{
+    double energy = 0;
     for (std::size_t k = 0; k < song.drums.size(); ++k) {
         const auto& hit = song.drums[k];
         Rng rng(song.seed * 40503u + static_cast<std::uint32_t>(k) * 2246822519u + 1u);
         const auto m = drumMix(hit.drum);
         const auto buf = renderDrum(hit.drum, hit.velocity, song.kit, rng);
-        drumEnergy += mix.add(buf, stepSample(song.bpm, hit.step), m.gain * song.drumGain, m.pan, m.reverb, 0.0, false);
+        const auto at = onsetSample(song, hit.step, hit.nudge);
+        energy += mix.add(buf, at, m.gain * song.drumGain, m.pan, m.reverb, 0.0, false);
     }
-    stats.parts.push_back({"drums", 0});
-    energy.push_back(drumEnergy);
+    return energy;
+}
 
-    const auto duck = duckGain(song, total);
-    Buffer l(total), r(total);
-    for (std::size_t i = 0; i < total; ++i) {
-        l[i] = mix.dryL[i] + mix.duckL[i] * duck[i];
-        r[i] = mix.dryR[i] + mix.duckR[i] * duck[i];
-    }
-    const double dryRms = rms(l, r);
+// Each part's share of the dry mix's energy, the drums last.
+void partLevels(const Song& song, const std::vector<double>& energy, RenderStats& stats)
+{
+    stats.parts.clear();
+    for (const auto& part : song.parts)
+        stats.parts.push_back({part.name, 0});
+    stats.parts.push_back({"drums", 0});
     double energySum = 0;
     for (const double e : energy)
         energySum += e;
     for (std::size_t p = 0; p < energy.size(); ++p) {
         stats.parts[p].db = 10.0 * std::log10(std::max(energy[p], 1e-12) / std::max(energySum, 1e-12));
     }
+}
 
-    // Returns are set against the dry mix, so a song's sends only decide
-    // what goes into the room, not how loud the room is.
-    {
-        Buffer wl(total), wr(total);
-        reverb(mix.reverb, wl, wr);
-        const double g = dryRms * dbToGain(song.reverbDb) / std::max(rms(wl, wr), 1e-9);
-        for (std::size_t i = 0; i < total; ++i) {
-            l[i] += static_cast<float>(g * wl[i]);
-            r[i] += static_cast<float>(g * wr[i]);
-        }
-        echo(mix.echo, static_cast<std::size_t>(stepSample(song.bpm, 3)), 0.4f, wl, wr);
-        const double ge = dryRms * dbToGain(song.echoDb) / std::max(rms(wl, wr), 1e-9);
-        for (std::size_t i = 0; i < total; ++i) {
-            l[i] += static_cast<float>(ge * wl[i]);
-            r[i] += static_cast<float>(ge * wr[i]);
-        }
+// Returns are set against the dry mix, so a song's sends only decide what
+// goes into the room, not how loud the room is.
+void addReturns(const Song& song, const Mix& mix, Buffer& l, Buffer& r)
+{
+    const std::size_t total = l.size();
+    const double dryRms = rms(l, r);
+    Buffer wl(total), wr(total);
+    reverb(mix.reverb, wl, wr);
+    const double g = dryRms * dbToGain(song.reverbDb) / std::max(rms(wl, wr), 1e-9);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] += static_cast<float>(g * wl[i]);
+        r[i] += static_cast<float>(g * wr[i]);
     }
-    mix = Mix(0);
-
-    // DC blocker: the asymmetric drum transients leave a slow offset.
-    for (auto* ch : {&l, &r}) {
-        double x1 = 0, y1 = 0;
-        for (auto& s : *ch) {
-            const double y = s - x1 + 0.9995 * y1;
-            x1 = s;
-            y1 = y;
-            s = static_cast<float>(y);
-        }
+    // A dotted eighth at the opening tempo.
+    const auto delay = static_cast<std::size_t>(3 * (60 * kSampleRate / song.meter.stepsPerBeat) / song.bpm);
+    echo(mix.echo, delay, 0.4f, wl, wr);
+    const double ge = dryRms * dbToGain(song.echoDb) / std::max(rms(wl, wr), 1e-9);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] += static_cast<float>(ge * wl[i]);
+        r[i] += static_cast<float>(ge * wr[i]);
     }
+}
 
-    // Gain to the target loudness, then limit; the limiter takes a little
-    // energy away, so settle the gain over a few rounds.
+// DC blocker: the asymmetric drum transients leave a slow offset.
+void blockDc(Buffer& ch)
+{
+    double x1 = 0, y1 = 0;
+    for (auto& s : ch) {
+        const double y = s - x1 + 0.9995 * y1;
+        x1 = s;
+        y1 = y;
+        s = static_cast<float>(y);
+    }
+}
+
+// Gain to the target loudness, then limit; the limiter takes a little
+// energy away, so settle the gain over a few rounds. Leaves the result in
+// `ol` and `orr`.
+void setLoudness(const Buffer& l, const Buffer& r, Buffer& ol, Buffer& orr, RenderStats& stats)
+{
+    const std::size_t total = l.size();
     const double target = dbToGain(kTargetRmsDb);
     const double ceiling = dbToGain(kCeilingDb);
     double gain = target / std::max(rms(l, r), 1e-9);
-    Buffer ol, orr;
     for (int round = 0; round < 4; ++round) {
         ol = l;
         orr = r;
@@ -839,24 +1134,32 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
         stats.limitedDb = limit(ol, orr, ceiling);
         gain *= target / std::max(rms(ol, orr), 1e-9);
     }
+}
 
-    // Let the last reverb fade out rather than stop.
+// Let the last reverb fade out rather than stop.
+void fadeOut(Buffer& l, Buffer& r)
+{
+    const std::size_t total = l.size();
     const std::size_t fade = std::min(total, samplesFor(1.0));
     for (std::size_t i = 0; i < fade; ++i) {
         const double u = static_cast<double>(i) / static_cast<double>(fade);
         const auto g = static_cast<float>(0.5 - 0.5 * std::cos(std::numbers::pi * u));
-        ol[total - 1 - i] *= g;
-        orr[total - 1 - i] *= g;
+        l[total - 1 - i] *= g;
+        r[total - 1 - i] *= g;
     }
+}
 
-    // TPDF dither with a fixed seed: quiet tails keep their texture and the
-    // file stays the same from run to run.
+// TPDF dither with a fixed seed: quiet tails keep their texture and the
+// file stays the same from run to run.
+std::vector<std::int16_t> quantise(const Song& song, const Buffer& l, const Buffer& r, RenderStats& stats)
+{
+    const std::size_t total = l.size();
     Rng dither(song.seed ^ 0xA5A5F00Du);
     std::vector<std::int16_t> out(total * 2);
     double peak = 0, sum = 0;
     for (std::size_t i = 0; i < total; ++i) {
         for (int c = 0; c < 2; ++c) {
-            const double x = (c == 0 ? ol[i] : orr[i]) * 32767.0 + (dither.uniform() - dither.uniform());
+            const double x = (c == 0 ? l[i] : r[i]) * 32767.0 + (dither.uniform() - dither.uniform());
             const auto q = static_cast<std::int16_t>(std::clamp(std::lround(x), -32768L, 32767L));
             out[i * 2 + static_cast<std::size_t>(c)] = q;
             peak = std::max(peak, std::abs(static_cast<double>(q)));
@@ -866,6 +1169,33 @@ std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
     stats.peakDb = gainToDb(peak / 32768.0);
     stats.rmsDb = gainToDb(std::sqrt(sum / static_cast<double>(std::max<std::size_t>(out.size(), 1))) / 32768.0);
     return out;
+}
+
+}  // namespace
+
+std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats)
+{
+    const auto total = static_cast<std::size_t>(songSamples(song));
+    Mix mix(total);
+    auto energy = placeParts(song, mix);
+    energy.push_back(placeDrums(song, mix));
+    partLevels(song, energy, stats);
+
+    const auto duck = duckGain(song, total);
+    Buffer l(total), r(total);
+    for (std::size_t i = 0; i < total; ++i) {
+        l[i] = mix.dryL[i] + mix.duckL[i] * duck[i];
+        r[i] = mix.dryR[i] + mix.duckR[i] * duck[i];
+    }
+    addReturns(song, mix, l, r);
+    mix = Mix(0);
+
+    blockDc(l);
+    blockDc(r);
+    Buffer ol, orr;
+    setLoudness(l, r, ol, orr, stats);
+    fadeOut(ol, orr);
+    return quantise(song, ol, orr, stats);
 }
 
 void writeWav(const std::string& path, const std::vector<std::int16_t>& interleaved)

@@ -9,8 +9,6 @@
 
 namespace zorv::songs {
 
-inline constexpr int kSampleRate = 44100;
-
 struct PartLevel {
     std::string name;
     double db = 0;  // energy of the part against the whole dry mix

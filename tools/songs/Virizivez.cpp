@@ -34,49 +34,49 @@ constexpr int kPluckLow = 57;  // A3
 
 Song virizivez()
 {
-    SongBuilder b("Virizivez", 126, 0x5121E2u, Kit::Punchy);
-    const int lead = b.addPart({.name = "lead", .voice = Voice::SawLead, .gain = 0.9f, .reverb = 0.22f, .echo = 0.25f});
+    SongBuilder b("Virizivez", 126, 0x5121E2u, Kit::punchy);
+    const int lead = b.addPart({.name = "lead", .voice = Voice::sawLead, .gain = 0.9f, .reverb = 0.22f, .echo = 0.25f});
     const int second = b.addPart(
-        {.name = "second", .voice = Voice::SawLead, .gain = 0.38f, .pan = 0.25f, .reverb = 0.3f, .echo = 0.1f});
+        {.name = "second", .voice = Voice::sawLead, .gain = 0.38f, .pan = 0.25f, .reverb = 0.3f, .echo = 0.1f});
     const int pluck = b.addPart({.name = "pluck",
-                                 .voice = Voice::Pluck,
+                                 .voice = Voice::pluck,
                                  .gain = 0.6f,
                                  .pan = -0.25f,
                                  .spread = 0.2f,
                                  .reverb = 0.2f,
                                  .echo = 0.18f});
     const int pad = b.addPart(
-        {.name = "pad", .voice = Voice::SawPad, .gain = 0.4f, .reverb = 0.4f, .doubled = true, .ducked = true});
-    const int bass = b.addPart({.name = "bass", .voice = Voice::SynthBass, .gain = 0.85f, .reverb = 0.0f});
+        {.name = "pad", .voice = Voice::sawPad, .gain = 0.4f, .reverb = 0.4f, .doubled = true, .ducked = true});
+    const int bass = b.addPart({.name = "bass", .voice = Voice::synthBass, .gain = 0.85f, .reverb = 0.0f});
 
     const DrumPattern none = {};
-    const DrumPattern hats = {{Drum::ClosedHat, "..x...x...x...x."}};
-    const DrumPattern pulse = {{Drum::Kick, "X...x...x...x..."}, {Drum::ClosedHat, "..x...x...x...x."}};
+    const DrumPattern hats = {{Drum::closedHat, "..x...x...x...x."}};
+    const DrumPattern pulse = {{Drum::kick, "X...x...x...x..."}, {Drum::closedHat, "..x...x...x...x."}};
     const DrumPattern pulseRoll = {
-        {Drum::Kick, "X...x...x...x..."}, {Drum::ClosedHat, "..x...x........."}, {Drum::Snare, "........o.o.xxXX"}};
-    const DrumPattern verse = {{Drum::Kick, "X.....x...x....."},
-                               {Drum::Snare, "....x.......x..."},
-                               {Drum::Clap, "....o.......o..."},
-                               {Drum::ClosedHat, "o.x.o.x.o.x.o.x."}};
-    const DrumPattern verseFill = {{Drum::Kick, "X.....x...x....."},
-                                   {Drum::Snare, "....x.....x.x.xx"},
-                                   {Drum::TomHigh, "........x......."},
-                                   {Drum::TomLow, ".........x......"},
-                                   {Drum::ClosedHat, "o.x.o.x........."}};
+        {Drum::kick, "X...x...x...x..."}, {Drum::closedHat, "..x...x........."}, {Drum::snare, "........o.o.xxXX"}};
+    const DrumPattern verse = {{Drum::kick, "X.....x...x....."},
+                               {Drum::snare, "....x.......x..."},
+                               {Drum::clap, "....o.......o..."},
+                               {Drum::closedHat, "o.x.o.x.o.x.o.x."}};
+    const DrumPattern verseFill = {{Drum::kick, "X.....x...x....."},
+                                   {Drum::snare, "....x.....x.x.xx"},
+                                   {Drum::tomHigh, "........x......."},
+                                   {Drum::tomLow, ".........x......"},
+                                   {Drum::closedHat, "o.x.o.x........."}};
     const DrumPattern build = {
-        {Drum::Kick, "X...x...X...x..."}, {Drum::Snare, "....x.......x..."}, {Drum::ClosedHat, "xoxoxoxoxoxoxoxo"}};
+        {Drum::kick, "X...x...X...x..."}, {Drum::snare, "....x.......x..."}, {Drum::closedHat, "xoxoxoxoxoxoxoxo"}};
     const DrumPattern buildRoll = {
-        {Drum::Kick, "X...x...X...x..."}, {Drum::Snare, "x.x.x.x.xxxxXXXX"}, {Drum::ClosedHat, "xoxoxoxo........"}};
-    const DrumPattern chorus = {{Drum::Kick, "X...x...X...x..."},
-                                {Drum::Clap, "....x.......x..."},
-                                {Drum::Snare, "....o.......o..."},
-                                {Drum::OpenHat, "..x...x...x...x."},
-                                {Drum::ClosedHat, ".o.o.o.o.o.o.o.o"}};
-    const DrumPattern chorusFill = {{Drum::Kick, "X...x...X...x..."},
-                                    {Drum::Clap, "....x..........."},
-                                    {Drum::Snare, "....o...x.x.xxXX"},
-                                    {Drum::OpenHat, "..x...x........."}};
-    const DrumPattern lastHit = {{Drum::Kick, "X..............."}};
+        {Drum::kick, "X...x...X...x..."}, {Drum::snare, "x.x.x.x.xxxxXXXX"}, {Drum::closedHat, "xoxoxoxo........"}};
+    const DrumPattern chorus = {{Drum::kick, "X...x...X...x..."},
+                                {Drum::clap, "....x.......x..."},
+                                {Drum::snare, "....o.......o..."},
+                                {Drum::openHat, "..x...x...x...x."},
+                                {Drum::closedHat, ".o.o.o.o.o.o.o.o"}};
+    const DrumPattern chorusFill = {{Drum::kick, "X...x...X...x..."},
+                                    {Drum::clap, "....x..........."},
+                                    {Drum::snare, "....o...x.x.xxXX"},
+                                    {Drum::openHat, "..x...x........."}};
+    const DrumPattern lastHit = {{Drum::kick, "X..............."}};
 
     // Intro: plucks alone, then the pulse; four bars before the first arrow.
     auto s = b.section("Am Am");
@@ -93,17 +93,17 @@ Song virizivez()
 
     const auto verseSection = [&](std::string_view tail, bool crash) {
         const auto v = b.section(kVerseChords);
-        b.melody(lead, v, std::string(kVerseHead) + std::string(tail), ChartRule::Eighths, 0.8f);
+        b.melody(lead, v, std::string(kVerseHead) + std::string(tail), ChartRule::eighths, 0.8f);
         b.arp(pluck, v, "0.1.2.3.4.3.2.1.", kPluckLow, 0.55f);
         b.comp(pad, v, "x.......", kPadLow, 0.4f);
         b.bass(bass, v, "R..R..R.", kBassLow, 0.85f);
         b.drums(v, verse, &verseFill);
         if (crash)
-            b.hit(v.step, Drum::Crash, 0.6f);
+            b.hit(v.step, Drum::crash, 0.6f);
     };
     const auto buildSection = [&] {
         const auto v = b.section(kBuildChords);
-        b.melody(lead, v, kBuild, ChartRule::Eighths, 0.85f);
+        b.melody(lead, v, kBuild, ChartRule::eighths, 0.85f);
         b.arp(pluck, v, "0123012301230123", kPluckLow, 0.45f);
         b.comp(pad, v, "x.......", kPadLow, 0.5f);
         b.bass(bass, v, "RRRRRRRR", kBassLow, 0.8f);
@@ -111,14 +111,14 @@ Song virizivez()
     };
     const auto chorusSection = [&](bool doubledTune) {
         const auto v = b.section(kChorusChords);
-        b.melody(lead, v, kChorus, ChartRule::Eighths, 0.9f);
+        b.melody(lead, v, kChorus, ChartRule::eighths, 0.9f);
         if (doubledTune)
             b.harmony(second, v, kChorus, 0.7f);
         b.arp(pluck, v, "0.2.4.2.3.2.4.2.", kPluckLow, 0.5f);
         b.comp(pad, v, "x.......", kPadLow, 0.6f);
         b.bass(bass, v, "RORORORO", kBassLow, 0.9f);
         b.drums(v, chorus, &chorusFill);
-        b.hit(v.step, Drum::Crash, 0.8f);
+        b.hit(v.step, Drum::crash, 0.8f);
     };
 
     verseSection(kVerseTail, false);
@@ -148,7 +148,7 @@ Song virizivez()
     b.comp(pad, s, "x.......", kPadLow, 0.5f);
     b.bass(bass, s, "R.......", kBassLow, 0.75f);
     b.drums(s, lastHit);
-    b.hit(s.step, Drum::Crash, 0.6f);
+    b.hit(s.step, Drum::crash, 0.6f);
 
     return b.finish({.tailSeconds = 3.0, .drumGain = 0.7f, .duckDepth = 0.35f, .reverbDb = -14.0f, .echoDb = -19.0f});
 }

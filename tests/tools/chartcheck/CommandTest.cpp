@@ -13,6 +13,7 @@
 #include <regex>
 #include <string>
 
+#include "support/Command.h"
 #include "support/TempDir.h"
 #include "support/Wav.h"
 
@@ -25,23 +26,13 @@ struct Outcome {
     std::string output;  // stdout, or stderr when asked for
 };
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+const auto& quoted = zorv::test::shellQuoted;
 
 Outcome runChecker(const std::string& arguments, bool readStderr = false)
 {
-    const std::string command =
-        quoted(ZORV_CHART_EXE) + " " + arguments + (readStderr ? " 2>&1 >/dev/null" : " 2>/dev/null");
-    Outcome outcome;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return outcome;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        outcome.output.append(buffer, n);
-    const int status = pclose(pipe);
-    if (WIFEXITED(status))
-        outcome.exitCode = WEXITSTATUS(status);
-    return outcome;
+    const zorv::test::CommandResult run = zorv::test::runCommand(quoted(ZORV_CHART_EXE) + " " + arguments +
+                                                                 (readStderr ? " 2>&1 >/dev/null" : " 2>/dev/null"));
+    return {run.status, run.out};
 }
 
 using zorv::test::silentWav;

@@ -24,6 +24,7 @@
 #include "TestSong.h"
 #include "charting/Charting.h"
 #include "core/Lanes.h"
+#include "support/Command.h"
 #include "support/TempDir.h"
 #include "tools/chartmake/Lanes.h"
 #include "tools/chartmake/Placement.h"
@@ -40,7 +41,7 @@ struct Outcome {
     std::string err;
 };
 
-std::string quoted(const std::string& text) { return "'" + text + "'"; }
+const auto& quoted = test::shellQuoted;
 
 std::string readFile(const fs::path& path)
 {
@@ -55,17 +56,8 @@ Outcome zorvChart(const std::string& arguments, const fs::path& folder)
     const std::string err = (logs.path() / "stderr").string();
     const std::string command = "cd " + quoted(folder.string()) + " && timeout 120 " + quoted(ZORV_CHART_EXE) + " " +
                                 arguments + " 2>" + quoted(err);
-    Outcome run;
-    std::FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr)
-        return run;
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-        run.out.append(buffer, n);
-    const int status = pclose(pipe);
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    run.err = readFile(err);
-    return run;
+    const test::CommandResult result = test::runCommand(command);
+    return {result.status, result.out, readFile(err)};
 }
 
 std::vector<ChartNote> notesOf(const std::string& chart)

@@ -34,8 +34,8 @@ TEST(SongNotation, MelodyPlacesNotesAndMarks)
         int step, length, pitch;
         CueMark mark;
     } expected[] = {
-        {0, 4, 72, CueMark::Auto},  {6, 10, 69, CueMark::Always}, {16, 6, 77, CueMark::Never},
-        {22, 2, 76, CueMark::Auto}, {24, 8, 67, CueMark::Auto},
+        {0, 4, 72, CueMark::bySection},  {6, 10, 69, CueMark::always},    {16, 6, 77, CueMark::never},
+        {22, 2, 76, CueMark::bySection}, {24, 8, 67, CueMark::bySection},
     };
     for (std::size_t i = 0; i < notes.size(); ++i) {
         EXPECT_EQ(notes[i].step, expected[i].step) << i;

@@ -128,13 +128,13 @@ TEST(SongCharts, LeadTimeCentresTheGreatWindowOnTheBeat)
 
 std::vector<int> lanesFor(std::string_view melody, int bars)
 {
-    SongBuilder b("Test", 60, 7, Kit::Soft);  // a beat per second
+    SongBuilder b("Test", 60, 7, Kit::soft);  // a beat per second
     const int part = b.addPart({.name = "tune"});
     std::string chords;
     for (int i = 0; i < bars; ++i)
         chords += "C ";
     const auto s = b.section(chords);
-    b.melody(part, s, melody, ChartRule::Beats, 0.8f);
+    b.melody(part, s, melody, ChartRule::beats, 0.8f);
     std::vector<int> lanes;
     for (const auto& n : chartForSong(b.finish({})).notes)
         lanes.push_back(n.lane);

@@ -1,3 +1,4 @@
+#include "Songs.h"
 #include "Synth.h"
 
 #include <gtest/gtest.h>
@@ -52,15 +53,15 @@ TEST(SongSynth, SoundsStartOnTheirStep)
         Voice voice;
         bool drum;
     } cases[] = {
-        {"kick", 104, 16, Voice::Flute, true},
-        {"flute", 126, 6, Voice::Flute, false},
-        {"pluck", 117, 10, Voice::Pluck, false},
-        {"marimba", 90, 3, Voice::Marimba, false},
+        {"kick", 104, 16, Voice::flute, true},
+        {"flute", 126, 6, Voice::flute, false},
+        {"pluck", 117, 10, Voice::pluck, false},
+        {"marimba", 90, 3, Voice::marimba, false},
     };
     for (const auto& c : cases) {
         auto song = emptySong(c.bpm, 2);
         if (c.drum) {
-            song.drums.push_back({c.step, Drum::Kick, 1.0f});
+            song.drums.push_back({c.step, Drum::kick, 1.0f});
         } else {
             addNote(song, c.voice, c.step, 4, 69);
         }
@@ -115,9 +116,12 @@ TEST(SongSynth, VoicesPlayTheirNote)
         int pitch;
         double hz;
     } cases[] = {
-        {Voice::Flute, 69, 440.0},   {Voice::Marimba, 72, 523.25},  {Voice::EPiano, 60, 261.63},
-        {Voice::WarmPad, 57, 220.0}, {Voice::RoundBass, 45, 110.0}, {Voice::SawLead, 76, 659.26},
-        {Voice::Pluck, 64, 329.63},  {Voice::SawPad, 57, 220.0},    {Voice::SynthBass, 40, 82.41},
+        {Voice::flute, 69, 440.0},   {Voice::marimba, 72, 523.25},    {Voice::ePiano, 60, 261.63},
+        {Voice::warmPad, 57, 220.0}, {Voice::roundBass, 45, 110.0},   {Voice::sawLead, 76, 659.26},
+        {Voice::pluck, 64, 329.63},  {Voice::sawPad, 57, 220.0},      {Voice::synthBass, 40, 82.41},
+        {Voice::strings, 67, 392.0}, {Voice::piano, 60, 261.63},      {Voice::organ, 62, 293.66},
+        {Voice::guitar, 52, 164.81}, {Voice::uprightBass, 36, 65.41}, {Voice::vibraphone, 77, 698.46},
+        {Voice::brass, 58, 233.08},
     };
     for (const auto& c : cases) {
         auto song = emptySong(120, 1);
@@ -142,9 +146,9 @@ TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling)
         int hitEvery;
         bool busy;
     } cases[] = {
-        {"quiet and busy", 0.02f, Drum::Kick, 4, true},
-        {"loud and busy", 6.0f, Drum::Kick, 4, true},
-        {"sparse clicks over a soft pad", 1.0f, Drum::Rim, 32, false},
+        {"quiet and busy", 0.02f, Drum::kick, 4, true},
+        {"loud and busy", 6.0f, Drum::kick, 4, true},
+        {"sparse clicks over a soft pad", 1.0f, Drum::rim, 32, false},
     };
     for (const auto& c : cases) {
         auto song = emptySong(120, 8);
@@ -153,13 +157,13 @@ TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling)
             if (step % c.hitEvery == 0)
                 song.drums.push_back({step, c.hit, 1.0f});
             if (c.busy) {
-                song.drums.push_back({step + 2, Drum::Snare, 0.6f});
-                addNote(song, Voice::SawLead, step, 4, 64 + step % 12, c.gain);
-                addNote(song, Voice::SynthBass, step, 2, 40, c.gain);
+                song.drums.push_back({step + 2, Drum::snare, 0.6f});
+                addNote(song, Voice::sawLead, step, 4, 64 + step % 12, c.gain);
+                addNote(song, Voice::synthBass, step, 2, 40, c.gain);
             }
         }
         if (!c.busy)
-            addNote(song, Voice::SawPad, 0, 8 * kStepsPerBar, 57, 0.02f);
+            addNote(song, Voice::sawPad, 0, 8 * kStepsPerBar, 57, 0.02f);
         RenderStats stats;
         const auto samples = renderSong(song, stats);
         double peak = 0, sum = 0;
@@ -182,10 +186,37 @@ TEST(SongSynth, LoudnessIsSetAndPeaksStayUnderTheCeiling)
 TEST(SongSynth, SameSongSameSamples)
 {
     auto song = emptySong(126, 2);
-    song.drums.push_back({0, Drum::Crash, 1.0f});
-    addNote(song, Voice::SawPad, 0, 32, 57);
+    song.drums.push_back({0, Drum::crash, 1.0f});
+    addNote(song, Voice::sawPad, 0, 32, 57);
     RenderStats stats;
     EXPECT_EQ(renderSong(song, stats), renderSong(song, stats));
+}
+
+// The game ships MP3s encoded from these renders. New voices, meters and
+// timing for other songs must leave the game's songs as they are, to the
+// sample; a change here means the MP3s no longer come from the scores.
+TEST(SongSynth, BundledSongsRenderAsShipped)
+{
+    const struct {
+        Song song;
+        std::size_t frames;
+        std::uint64_t fnv1a;  // FNV-1a 64 over the samples as the WAV stores them
+    } cases[] = {{dodoroza(), 4733965, 0x83c28e5f631fd92fu}, {virizivez(), 5088300, 0xa99b9a57c03d777eu}};
+    for (const auto& c : cases) {
+        RenderStats stats;
+        const auto samples = renderSong(c.song, stats);
+        std::uint64_t hash = 0xcbf29ce484222325u;
+        for (const auto s : samples) {
+            const unsigned u = static_cast<std::uint16_t>(s);
+            for (const unsigned byte : {u & 0xFFu, u >> 8}) {
+                hash ^= byte;
+                hash *= 0x100000001b3u;
+            }
+        }
+        EXPECT_EQ(samples.size(), 2 * c.frames) << c.song.name;
+        EXPECT_EQ(hash, c.fnv1a) << c.song.name
+                                 << ": the render changed; tools/songs/make-songs.sh would ship new audio";
+    }
 }
 
 TEST(SongSynth, WavHeaderDescribesTheSamples)
