@@ -19,7 +19,7 @@ packages=(
   libpulse-dev libpipewire-0.3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-nanum fonts-dejavu-core
-  xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev
+  xvfb xdotool imagemagick x11-utils libx11-dev libxdamage-dev libxtst-dev
   lame sox
   python3
   clang libclang-rt-14-dev clang-format
