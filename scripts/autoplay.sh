@@ -189,11 +189,4 @@ echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/c
 echo "PulseAudio $(pulseaudio --version | awk '{print $2}'), null sink at 48 kHz; Xvfb; the game's own latency compensation on"
 echo "load average (1, 5, 15 min) before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo
-python3 - "$results" <<'PY'
-import sys
-rows = [line.rstrip("\n").split("\t")[1:] for line in open(sys.argv[1]) if line.startswith("RESULT\t")]
-head = ["run", "notes", "great", "good", "bad", "miss", "unjudged", "sum"]
-widths = [max(len(r[i]) for r in rows + [head]) for i in range(len(head))]
-for r in [head] + rows:
-    print("  ".join(cell.rjust(w) if i else cell.ljust(w) for i, (cell, w) in enumerate(zip(r, widths))).rstrip())
-PY
+"$root"/scripts/table.py "$results" RESULT run notes great good bad miss unjudged sum

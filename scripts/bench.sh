@@ -158,12 +158,5 @@ fi
   echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n1); Qt platform: $platform; audio: SDL dummy driver; song: $song"
   echo "load average (1, 5, 15 min) before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
-  python3 - "$figures" <<'EOF'
-import sys
-rows = [line.rstrip("\n").split("\t")[1:] for line in open(sys.argv[1]) if line.startswith("FIGURE\t")]
-head = ["figure", "result", "target", ""]
-widths = [max(len(r[i]) for r in rows + [head]) for i in range(4)]
-for r in [head] + rows:
-    print("  ".join(cell.ljust(w) for cell, w in zip(r, widths)).rstrip())
-EOF
+  "$root"/scripts/table.py "$figures" FIGURE figure result target ""
 }

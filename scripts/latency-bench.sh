@@ -75,14 +75,7 @@ table() {
   echo "servers: PulseAudio $(pulseaudio --version | awk '{print $2}'), PipeWire $(pipewire --version | sed -n 's/.*libpipewire \([0-9.]*\).*/\1/p' | head -n1), null sinks at 48 kHz; SDL $(pkg-config --modversion sdl2 2>/dev/null || echo 2)"
   echo "load average (1, 5, 15 min) before: $load_before; after: $(cut -d' ' -f1-3 /proc/loadavg)"
   echo
-  python3 - "$figures" <<'EOF'
-import sys
-rows = [line.rstrip("\n").split("\t")[1:] for line in open(sys.argv[1]) if line.startswith("FIGURE\t")]
-head = ["figure", "result", "target", ""]
-widths = [max(len(r[i]) for r in rows + [head]) for i in range(4)]
-for r in [head] + rows:
-    print("  ".join(cell.ljust(w) for cell, w in zip(r, widths)).rstrip())
-EOF
+  "$root"/scripts/table.py "$figures" FIGURE figure result target ""
 }
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
