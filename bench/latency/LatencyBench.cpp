@@ -37,6 +37,7 @@
 
 #include "MonitorRecorder.h"
 #include "audio/SdlMediaPlayer.h"
+#include "support/Wav.h"
 
 namespace {
 
@@ -68,17 +69,8 @@ std::vector<int> writeClickTrack(const std::string& name, int seconds)
         for (std::int64_t f = first; f < first + kTrackRate / 1000; ++f)
             pcm[static_cast<std::size_t>(f) * 2] = pcm[static_cast<std::size_t>(f) * 2 + 1] = 22937;
     }
-    auto le = [](std::uint32_t v, int n) {
-        std::string s;
-        for (int i = 0; i < n; ++i)
-            s += static_cast<char>((v >> (8 * i)) & 0xff);
-        return s;
-    };
-    const auto bytes = static_cast<std::uint32_t>(pcm.size() * 2);
-    std::ofstream out(name, std::ios::binary);
-    out << "RIFF" << le(36 + bytes, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(2, 2) << le(kTrackRate, 4)
-        << le(kTrackRate * 4, 4) << le(4, 2) << le(16, 2) << "data" << le(bytes, 4);
-    out.write(reinterpret_cast<const char*>(pcm.data()), bytes);
+    const std::string wav = zorv::test::pcmWav(pcm, kTrackRate, 2);
+    std::ofstream(name, std::ios::binary).write(wav.data(), static_cast<std::streamsize>(wav.size()));
     return clicks;
 }
 
