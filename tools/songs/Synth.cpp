@@ -727,20 +727,24 @@ Buffer metal(double vel, double decay, double cutoff, double noise, double secon
     return out;
 }
 
-Buffer shaker(double vel, Rng& rng)
+// Band-passed noise that rises in `attack` s and dies away by `decay` s: a
+// shaker's rattle, or brushes on a snare.
+Buffer swish(double vel, double seconds, double hz, double q, double attack, double decay, Rng& rng)
 {
-    Buffer out(samplesFor(0.15));
+    Buffer out(samplesFor(seconds));
     Svf bp;
-    bp.set(7000.0, 1.2);
+    bp.set(hz, q);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const double t = timeOf(i);
         bp.tick(rng.bipolar());
-        const double env = t < 0.015 ? t / 0.015 : std::exp(-(t - 0.015) / 0.045);
+        const double env = t < attack ? t / attack : std::exp(-(t - attack) / decay);
         out[i] = static_cast<float>(vel * env * bp.band);
     }
     fadeEnd(out, 0.01);
     return out;
 }
+
+Buffer shaker(double vel, Rng& rng) { return swish(vel, 0.15, 7000.0, 1.2, 0.015, 0.045, rng); }
 
 Buffer tom(double vel, double hz, Rng& rng)
 {
@@ -771,20 +775,7 @@ Buffer ride(double vel, Rng& rng)
 }
 
 // Brushes on a snare: a swish of noise that takes a few ms to arrive.
-Buffer brush(double vel, Rng& rng)
-{
-    Buffer out(samplesFor(0.25));
-    Svf bp;
-    bp.set(3500.0, 0.8);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        const double t = timeOf(i);
-        bp.tick(rng.bipolar());
-        const double env = t < 0.006 ? t / 0.006 : std::exp(-(t - 0.006) / 0.06);
-        out[i] = static_cast<float>(vel * env * bp.band);
-    }
-    fadeEnd(out, 0.01);
-    return out;
-}
+Buffer brush(double vel, Rng& rng) { return swish(vel, 0.25, 3500.0, 0.8, 0.006, 0.06, rng); }
 
 Buffer renderDrum(Drum drum, double vel, Kit kit, Rng& rng)
 {
