@@ -84,6 +84,8 @@ mix() {
   gain=$(awk -v p="$peak" 'BEGIN {print (p > 0.99 ? 0.99 / p : 1)}')
   sox -m -v "$gain" "$folder/song.ogg" -v "$gain" "$folder/guitar.ogg" -b 16 "$out.part.wav"
   mv "$out.part.wav" "$out"
+  # What the alignment reads (tools/corpus/Alignment.h): mono, 16 kHz, 16-bit.
+  sox "$out" -r 16000 -c 1 -b 16 -e signed-integer -t raw "${out%.wav}.raw"
   printf 'MIX\t%s\t%.3f\t%.2f\n' "$(basename "$folder")" "$peak" "$gain" >>"$work/mix/levels.tsv"
 }
 
@@ -100,7 +102,7 @@ for folder in "$songs"/*/; do
   name=$(basename "$folder")
   [ -f "$folder/notes.mid" ] || continue
   audio=$work/mix/$name.wav
-  if [ ! -f "$audio" ]; then
+  if [ ! -f "$audio" ] || [ ! -f "${audio%.wav}.raw" ]; then
     echo "mixing $name" >&2
     mix "$folder" "$audio"
   fi
@@ -114,18 +116,19 @@ done
 
 figures=$work/figures.tsv
 status=0
-"$build/tools/corpus/real-bench" --songs "$songs" --charts "$work/charts" --levels "$levels" >"$figures" || status=$?
+"$build/tools/corpus/real-bench" --songs "$songs" --audio "$work/mix" --charts "$work/charts" --levels "$levels" >"$figures" || status=$?
 [ "$status" -le 1 ] || { cat "$figures"; exit "$status"; }
 
 echo "The person's own charts measured as if they were ours: as written, 30 ms late, half a beat late."
 echo "A 3:2 tempo is the person's tempo times 2/3 put to the tempo check."
 echo
 scripts/table.py "$figures" PERSON song level notes BPM "on 1/4" "on 1/8" steady "+30ms 1/4" "+30ms 1/8" \
-  "+1/2 beat 1/4" "tempo 3:2" "judged on"
+  "+1/2 beat 1/4" "tempo 3:2" "aligned ms" contrast "judged on"
 echo
 echo "The maker's charts (maker: $maker):"
 echo
-scripts/table.py "$figures" CHART song level notes BPM "their BPM" "on 1/4" "on 1/8" steady agree density verdict
+scripts/table.py "$figures" CHART song level notes BPM "their BPM" "on 1/4" "on 1/8" steady agree offset density \
+  verdict
 echo
 scripts/table.py "$figures" TARGET target goal result ""
 echo

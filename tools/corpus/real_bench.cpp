@@ -9,14 +9,18 @@
 //           density correlation and its verdict
 //   TARGET  each target over every chart it applies to
 //
-//   real-bench --songs DIR [--charts DIR] [--levels L,L]
+//   real-bench --songs DIR [--audio DIR] [--charts DIR] [--levels L,L]
 //
-// DIR holds one folder per song with its notes.mid; the charts folder holds
+// DIR holds one folder per song with its notes.mid. The audio folder holds
+// SONG.raw, the recording as Alignment.h reads it; with it the person's
+// notes and grid are moved to where their music is heard (Alignment.h),
+// without it they stay where the file puts them. The charts folder holds
 // LEVEL/SONG.txt, a chart of ours, and LEVEL/SONG.log, the maker's messages
 // with its summary ("tempo N BPM"). Without --charts only the person's rows
 // are printed. Exits 1 when a target is missed, 2 on bad usage or an
 // unreadable file.
 
+#include "Alignment.h"
 #include "Evaluate.h"
 #include "Groove.h"
 #include "Midi.h"
@@ -24,7 +28,10 @@
 #include "charting/Charting.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -48,7 +55,7 @@ constexpr double kMinEasyOnQuarters = 0.90, kMinMediumOnEighths = 0.90;
 constexpr double kMinSteadiness = 0.45, kMinSteadinessAverage = 0.60, kMinAgreementAverage = 0.80;
 
 struct Options {
-    fs::path songs, charts;
+    fs::path songs, charts, audio;
     std::vector<std::string> levels = {"easy", "medium", "hard"};
 };
 
@@ -98,18 +105,63 @@ std::vector<double> shifted(std::vector<double> notes, double ms)
     return notes;
 }
 
+// The median of the signed distances from our notes to the nearest note of
+// the person's, of those within kAgreeMs; 0 when none is.
+double medianOffset(const std::vector<double>& ours, const std::vector<double>& theirs)
+{
+    std::vector<double> offsets;
+    for (const double t : ours) {
+        const auto after = std::lower_bound(theirs.begin(), theirs.end(), t);
+        double best = kAgreeMs + 1;
+        if (after != theirs.end())
+            best = t - *after;
+        if (after != theirs.begin() && std::abs(t - *(after - 1)) < std::abs(best))
+            best = t - *(after - 1);
+        if (std::abs(best) <= kAgreeMs)
+            offsets.push_back(best);
+    }
+    if (offsets.empty())
+        return 0;
+    std::nth_element(offsets.begin(), offsets.begin() + static_cast<long>(offsets.size() / 2), offsets.end());
+    return offsets[offsets.size() / 2];
+}
+
 struct Song {
     std::string name;
-    PersonCharts person;
+    PersonCharts person;  // moved by the alignment: as heard
+    Alignment alignment;
     double personOnEighths = 0;  // of their easiest chart
     bool judgedFully = false;
 };
 
-Song loadSong(const fs::path& folder)
+// The recording as mono 16-bit samples at kAlignRate, native byte order.
+std::vector<std::int16_t> readSamples(const fs::path& path)
+{
+    const std::string bytes = readFile(path);
+    std::vector<std::int16_t> out(bytes.size() / sizeof(std::int16_t));
+    std::memcpy(out.data(), bytes.data(), out.size() * sizeof(std::int16_t));
+    return out;
+}
+
+void moveBy(std::vector<double>& times, double ms)
+{
+    for (double& t : times)
+        t += ms;
+}
+
+Song loadSong(const Options& o, const fs::path& folder)
 {
     Song song;
     song.name = folder.filename().string();
     song.person = personCharts(parseMidi(readFile(folder / "notes.mid")));
+    if (!o.audio.empty()) {
+        auto& p = song.person;
+        song.alignment = alignToAudio(readSamples(o.audio / (song.name + ".raw")), p.allNotes());
+        for (auto& level : p.levels)
+            moveBy(level, song.alignment.offsetMs);
+        for (auto* grid : {&p.quarters, &p.eighths, &p.bars})
+            moveBy(*grid, song.alignment.offsetMs);
+    }
     for (const auto& level : song.person.levels)
         if (!level.empty()) {
             song.personOnEighths = shareNear(level, song.person.eighths, kOnGridMs);
@@ -128,13 +180,13 @@ void personRows(const Song& song)
         if (notes.empty())
             continue;
         const auto late = shifted(notes, 30), half = halfBeatLater(notes, p.quarters);
-        printRow(
-            "PERSON",
-            {song.name, std::string(kPersonLevelNames[level]), std::to_string(notes.size()), cell("%.1f", p.tempoBpm),
-             percent(shareNear(notes, p.quarters, kOnGridMs)), percent(shareNear(notes, p.eighths, kOnGridMs)),
-             cell("%.2f", steadiness(notes)), percent(shareNear(late, p.quarters, kOnGridMs)),
-             percent(shareNear(late, p.eighths, kOnGridMs)), percent(shareNear(half, p.quarters, kOnGridMs)), tempo32,
-             song.judgedFully ? "all targets" : "tempo, steadiness only"});
+        printRow("PERSON",
+                 {song.name, std::string(kPersonLevelNames[level]), std::to_string(notes.size()),
+                  cell("%.1f", p.tempoBpm), percent(shareNear(notes, p.quarters, kOnGridMs)),
+                  percent(shareNear(notes, p.eighths, kOnGridMs)), cell("%.2f", steadiness(notes)),
+                  percent(shareNear(late, p.quarters, kOnGridMs)), percent(shareNear(late, p.eighths, kOnGridMs)),
+                  percent(shareNear(half, p.quarters, kOnGridMs)), tempo32, cell("%+.0f", song.alignment.offsetMs),
+                  cell("%.1f", song.alignment.contrast), song.judgedFully ? "all targets" : "tempo, steadiness only"});
     }
 }
 
@@ -194,7 +246,7 @@ void chartRow(const Options& o, const Song& song, const std::string& level, Tall
     if (!fs::exists(chart, error)) {
         if (tally.missing++ == 0)
             tally.firstMissing = where;
-        printRow("CHART", {song.name, level, "-", "-", "-", "-", "-", "-", "-", "-", "-", "MISS: no chart"});
+        printRow("CHART", {song.name, level, "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "MISS: no chart"});
         return;
     }
     std::vector<double> notes;
@@ -239,7 +291,7 @@ void chartRow(const Options& o, const Song& song, const std::string& level, Tall
         (misses.empty() ? "ok" : "MISS: " + misses) + (song.judgedFully ? "" : " (judged on tempo, steadiness only)");
     printRow("CHART", {song.name, level, std::to_string(notes.size()), cell("%.0f", bpm), cell("%.0f", p.tempoBpm),
                        percent(quarters), percent(eighths), cell("%.2f", steady), percent(agree),
-                       cell("%+.2f", density), verdict});
+                       cell("%+.0f", medianOffset(notes, p.allNotes())), cell("%+.2f", density), verdict});
 }
 
 bool targetRow(const std::string& what, const std::string& goal, const std::string& result, bool ok)
@@ -283,7 +335,7 @@ bool targetRows(const Tally& t)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: real-bench --songs DIR [--charts DIR] [--levels L,L]\n");
+    std::fprintf(stderr, "usage: real-bench --songs DIR [--audio DIR] [--charts DIR] [--levels L,L]\n");
     return 2;
 }
 
@@ -295,6 +347,8 @@ bool parse(int argc, char** argv, Options& o)
             o.songs = value;
         else if (arg == "--charts")
             o.charts = value;
+        else if (arg == "--audio")
+            o.audio = value;
         else if (arg == "--levels")
             o.levels = split(value, ',');
         else
@@ -322,7 +376,7 @@ int main(int argc, char** argv)
         }
         std::vector<Song> songs;
         for (const auto& folder : folders)
-            songs.push_back(loadSong(folder));
+            songs.push_back(loadSong(o, folder));
         for (const auto& song : songs)
             personRows(song);
         if (o.charts.empty())

@@ -36,7 +36,8 @@ TEST(Groove, SteadinessCountsSpacingsThatRepeatThePrevious)
 TEST(Groove, ShareNearCountsNotesWithinTheTolerance)
 {
     const auto quarters = every(0, 500, 10);
-    EXPECT_DOUBLE_EQ(shareNear({0, 520, 1021, 1480, 1250}, quarters, kOnGridMs), 3.0 / 5);
+    const double in = kOnGridMs, out = kOnGridMs + 1;
+    EXPECT_DOUBLE_EQ(shareNear({0, 500 + in, 1000 + out, 1500 - in, 1250}, quarters, kOnGridMs), 3.0 / 5);
     EXPECT_DOUBLE_EQ(shareNear({5000, -30}, quarters, kOnGridMs), 0.0);  // past both ends
     EXPECT_DOUBLE_EQ(shareNear({}, quarters, kOnGridMs), 0.0);
     EXPECT_DOUBLE_EQ(shareNear({0}, {}, kOnGridMs), 0.0);
