@@ -48,6 +48,7 @@ fetch() {
   echo "fetching $package into $cache" >&2
   local download
   download=$(mktemp -d)
+  chmod 755 "$download"  # apt fetches as its own user where it can
   # apt-get download works as any user; it needs the package lists.
   if ! (cd "$download" && apt-get download "$package" >&2); then
     apt-get update >&2
@@ -67,8 +68,12 @@ songs=$cache/$songs_under
 
 scripts/install-deps.sh
 cmake --preset default -B "$build" >/dev/null
-cmake --build "$build" -j2 --target zorv-chart real-bench
-maker=${maker:-$build/tools/chartcheck/zorv-chart}
+if [ -n "$maker" ]; then
+  cmake --build "$build" -j2 --target real-bench
+else
+  cmake --build "$build" -j2 --target zorv-chart real-bench
+  maker=$build/tools/chartcheck/zorv-chart
+fi
 if ! "$maker" --help 2>/dev/null | grep -q 'zorv-chart make'; then
   echo "$maker has no make command; build one that has, or pass --maker PATH" >&2
   exit 2
