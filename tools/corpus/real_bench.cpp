@@ -153,7 +153,11 @@ Song loadSong(const Options& o, const fs::path& folder)
 {
     Song song;
     song.name = folder.filename().string();
-    song.person = personCharts(parseMidi(readFile(folder / "notes.mid")));
+    try {
+        song.person = personCharts(parseMidi(readFile(folder / "notes.mid")));
+    } catch (const MidiError& e) {
+        throw std::runtime_error((folder / "notes.mid").string() + ": " + e.what());
+    }
     if (!o.audio.empty()) {
         auto& p = song.person;
         song.alignment = alignToAudio(readSamples(o.audio / (song.name + ".raw")), p.allNotes());
