@@ -122,6 +122,10 @@ struct ChartReport {
 // With the audio length known, the play position stops at it, as the game's does.
 ChartReport analyse(const ChartTable& chart, const ChartTokens& tokens, const AudioInfo& audio = {});
 
+// `text` read as a fresh game reads it, beside audio of `audioLengthMs` (the
+// player's length): how the tools check a chart they are about to write.
+ChartReport analyseText(std::string_view text, std::int32_t audioLengthMs);
+
 // The report as chart authors read it. `chartName` heads it.
 std::string formatReport(const ChartReport& report, std::string_view chartName);
 
