@@ -3,6 +3,7 @@
 // Times are integer milliseconds of audio play position.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/Lanes.h"
@@ -30,7 +31,10 @@ void spawn(Game& game, Lane lane);
 // of the record before the cursor is still ahead of t, move every shown
 // slot 10 pixels up and retire (hide, then park at Top 587) those whose
 // expireAt has come. The chart has ended at a record whose lane is not
-// 1..4, and after record 299.
+// 1..4, and after record 299. The due note is dispatched by calling
+// `spawnInto` with its lane, which must spawn it as spawn() does (the
+// window's image_1..image_4); without it, the tick calls spawn() itself.
+void tick(Game& game, std::int32_t t, const std::function<void(Lane)>& spawnInto);
 void tick(Game& game, std::int32_t t);
 
 // Start button, before the audio is opened: the audio file name from the
