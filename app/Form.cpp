@@ -371,7 +371,17 @@ void TForm1::Button2Click() { close(); }
 void TForm1::Timer1Timer()
 {
     TrackBar1->setValue(MediaPlayer1.position());
-    zorv::tick(game_, TrackBar1->value());
+    zorv::tick(game_, TrackBar1->value(), [this](zorv::Lane lane) { spawnInto(lane); });
+}
+
+void TForm1::spawnInto(zorv::Lane lane)
+{
+    switch (lane) {
+    case zorv::Lane::left: image_1(); break;
+    case zorv::Lane::up: image_2(); break;
+    case zorv::Lane::down: image_3(); break;
+    case zorv::Lane::right: image_4(); break;
+    }
 }
 
 void TForm1::FormKeyDown(std::uint16_t& key, Qt::KeyboardModifiers) { zorv::keyDown(game_, key); }
@@ -383,16 +393,13 @@ void TForm1::image_2() { zorv::spawn(game_, zorv::Lane::up); }
 void TForm1::image_3() { zorv::spawn(game_, zorv::Lane::down); }
 void TForm1::image_4() { zorv::spawn(game_, zorv::Lane::right); }
 
-void TForm1::RadioButton1Click()
-{
-    festival();
-    if (!ending_)
-        Panel2->setVisible(false);
-}
+void TForm1::RadioButton1Click() { songChosen(&TForm1::festival); }
 
-void TForm1::RadioButton2Click()
+void TForm1::RadioButton2Click() { songChosen(&TForm1::virizivez); }
+
+void TForm1::songChosen(void (TForm1::*loadSong)())
 {
-    virizivez();
+    (this->*loadSong)();
     if (!ending_)
         Panel2->setVisible(false);
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <utility>
 
+#include "core/Lanes.h"
 #include "state/Game.h"
 
 class QFrame;
@@ -82,6 +83,12 @@ private:
     void pictureShown(zorv::Picture picture, bool visible) override;
     void pictureMoved(zorv::Picture picture, std::int32_t top) override;
     void textSet(zorv::Box box, std::string_view text) override;
+
+    // The tick's dispatch of a due note: image_1..image_4 by its lane.
+    void spawnInto(zorv::Lane lane);
+    // A song chosen on the panel: load its chart, then close the panel
+    // unless the load ended the game.
+    void songChosen(void (TForm1::*loadSong)());
 
     // The controls of the layout table, each field bound to the control of
     // its name, with their initial state.

@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "core/Lanes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +68,18 @@ void readChart(ChartTable& chart, std::string_view text)
 {
     std::size_t at = 0;
     readPairs(chart, [&]() -> int { return at < text.size() ? static_cast<unsigned char>(text[at++]) : EOF; });
+}
+
+std::vector<ChartNote> chartNotes(const ChartTable& chart)
+{
+    std::vector<ChartNote> notes;
+    for (int record = 1; record < kChartRecords; ++record) {
+        const std::int32_t lane = chartNumber(chart[record].col1);
+        if (!isLane(lane))
+            break;
+        notes.push_back({lane, chartNumber(chart[record].col2)});
+    }
+    return notes;
 }
 
 std::FILE* openChartFile(const char* path) noexcept

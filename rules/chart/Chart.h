@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string_view>
+#include <vector>
 
 namespace zorv {
 
@@ -83,6 +84,16 @@ private:
 // place; with an odd token count the last record gets its col1 only. A token
 // over 99 characters is cut to 99, and later pairs keep their pairing.
 void readChart(ChartTable& chart, std::string_view text);
+
+// A note as the tick reads it from its record: the numbers of col1 and col2.
+struct ChartNote {
+    std::int32_t lane = 1;    // 1..4
+    std::int32_t timeMs = 0;  // spawn time, ms of play position
+};
+
+// The notes the tick dispatches, in order: records 1.. up to the first whose
+// lane is not 1..4, which ends the chart; all 299 when every record is a note.
+std::vector<ChartNote> chartNotes(const ChartTable& chart);
 
 // Opens a chart file for reading in text mode. Returns nullptr when it cannot
 // be opened (errno says why) or is anything but a regular file: a directory,

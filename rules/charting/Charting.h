@@ -43,11 +43,15 @@ constexpr std::int32_t highestWindowTop()
 inline constexpr const JudgementWindow& kGreat = windowOf(Judgement::great);
 inline constexpr std::int32_t kFirstGreatTick = detail::ceilDiv(kSpawnTop - kGreat.topTo, kStepPerTick);
 inline constexpr std::int32_t kLastGreatTick = (kSpawnTop - kGreat.topFrom) / kStepPerTick;
+static_assert(kSpawnTop - kFirstGreatTick * kStepPerTick == 17 && kSpawnTop - kLastGreatTick * kStepPerTick == 7);
+static_assert(kFirstLaneTop - kFirstGreatTick * kStepPerTick == 14 &&
+              kFirstLaneTop - kLastGreatTick * kStepPerTick == 4);
 
 // Tick k of an arrow comes (k - 1) ticks after its spawn tick S, so a press is
 // great from S + 2800 until the tick after the last great one, S + 2900.
 inline constexpr std::int32_t kGreatFromSpawnMs = (kFirstGreatTick - 1) * kTickMs;
 inline constexpr std::int32_t kGreatUntilSpawnMs = kLastGreatTick * kTickMs;
+static_assert(kGreatFromSpawnMs == 2800 && kGreatUntilSpawnMs == 2900);
 
 // The lead: from a note's chart time C to the middle of its great window.
 // The spawn tick is the first tick at or after C, somewhere in [C, C + 50)
@@ -63,6 +67,7 @@ static_assert(kLeadMs == 2875);
 // while the first does, and one press would judge both.
 inline constexpr std::int32_t kMinLaneGapMs =
     ((detail::highestWindowTop() - detail::lowestWindowTop()) / kStepPerTick + 1) * kTickMs;
+static_assert(detail::highestWindowTop() - detail::lowestWindowTop() == 110);
 static_assert(kMinLaneGapMs == 600);
 
 // A lane holds four arrows, each until kArrowLifetime after its chart time;
@@ -98,7 +103,7 @@ inline constexpr int kMaxNotes = kChartRecords - 2;
 // Tokens longer than a field are cut by the reader.
 inline constexpr int kMaxTokenChars = ChartLine::kFieldChars;
 
-// An audio file name a chart can carry safely: 1..99 characters, no chart
+// An audio file name a chart can carry safely: 1..kMaxTokenChars, no chart
 // white space (it would split the token), and a letter first (a name that
 // reads as a number above 0 holds every arrow until the music passes it).
 constexpr bool isPlainAudioName(std::string_view name) noexcept

@@ -35,6 +35,11 @@ void spawn(Game& game, Lane lane)
 
 void tick(Game& game, std::int32_t t)
 {
+    tick(game, t, [&game](Lane lane) { spawn(game, lane); });
+}
+
+void tick(Game& game, std::int32_t t, const std::function<void(Lane)>& spawnInto)
+{
     showMinutesAndSeconds(game.field, Box::Edit1, Box::Edit2, t);
 
     // Past record 299 the chart has ended, as at a record with no valid lane.
@@ -43,7 +48,7 @@ void tick(Game& game, std::int32_t t)
         if (chartNumber(note.col2) <= t) {
             const std::int32_t lane = chartNumber(note.col1);
             if (isLane(lane))
-                spawn(game, static_cast<Lane>(lane));
+                spawnInto(static_cast<Lane>(lane));
         }
     }
 

@@ -1,8 +1,9 @@
 #pragma once
-// Lane pools, the start button's share of the rules, and the 50 ms tick.
+// Lane pools, the start button's share of the rules, and the tick.
 // Times are integer milliseconds of audio play position.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "core/Lanes.h"
@@ -20,21 +21,25 @@ inline constexpr std::int32_t kArrowLifetime = 4000;
 
 // Spawns the note at chart[nextNote] into the first hidden slot of `lane`
 // (slot order 1..4): shows it and sets its expireAt to the note's time plus
-// 4000 (saturating). A full lane drops the note silently. nextNote advances
-// by one either way. Top is left as it is. With nextNote outside 1..299 the
-// chart has ended and nothing changes.
+// kArrowLifetime (saturating). A full lane drops the note silently. nextNote
+// advances by one either way. Top is left as it is. With nextNote outside
+// the note records the chart has ended and nothing changes.
 void spawn(Game& game, Lane lane);
 
 // One tick at play position `t` (ms, already clamped to 0..length):
 // clock texts into Edit1/Edit2, at most one dispatch, then, unless the time
 // of the record before the cursor is still ahead of t, move every shown
-// slot 10 pixels up and retire (hide, then park at Top 587) those whose
-// expireAt has come. The chart has ended at a record whose lane is not
-// 1..4, and after record 299.
+// slot kStepPerTick pixels up and retire (hide, then park at kSpawnTop)
+// those whose expireAt has come. The chart has ended at a record whose lane
+// is not 1..4 (chartNotes), and after the last record. The due note is dispatched by calling
+// `spawnInto` with its lane, which must spawn it as spawn() does (the
+// window's image_1..image_4); without it, the tick calls spawn() itself.
+void tick(Game& game, std::int32_t t, const std::function<void(Lane)>& spawnInto);
 void tick(Game& game, std::int32_t t);
 
 // Start button, before the audio is opened: the audio file name from the
-// header record (at most 99 characters), and the cursor back on note 1.
+// header record (at most ChartLine::kFieldChars), and the cursor back on
+// note 1.
 std::string audioFileName(const Game& game);
 void rewindChart(Game& game);
 

@@ -140,21 +140,50 @@ TEST_F(FormTest, PaintOrderPutsJudgementsOverArrowsOverTargets)
     EXPECT_LT(top.indexOf(form->Panel1), top.indexOf(form->Panel2));
 }
 
+// Tab runs through the buttons and the bar, the boxes, then the song panel,
+// and from its last button back to the first.
 TEST_F(FormTest, TabOrderRunsThroughButtonsBarBoxesAndTheSongPanel)
 {
-    std::vector<QWidget*> order;
-    QWidget* w = form->Button1;
-    for (int i = 0; i < 17; ++i) {
-        order.push_back(w);
-        do
-            w = w->nextInFocusChain();
-        while (!(w->focusPolicy() & Qt::TabFocus));
+    const struct {
+        QWidget* from;
+        QWidget* next;
+    } cases[] = {
+        {form->Button1, form->Button2},
+        {form->Button2, form->Button3},
+        {form->Button3, form->TrackBar1},
+        {form->TrackBar1, form->Button4},
+        {form->Button4, form->Edit1},
+        {form->Edit1, form->Edit2},
+        {form->Edit2, form->Edit3},
+        {form->Edit3, form->Edit4},
+        {form->Edit4, form->Edit5},
+        {form->Edit5, form->Edit6},
+        {form->Edit6, form->Edit7},
+        {form->Edit7, form->Edit8},
+        {form->Edit8, form->Edit9},
+        {form->Edit9, form->RadioButton1},
+        {form->RadioButton1, form->RadioButton2},
+        {form->RadioButton2, form->Button1},
+    };
+    for (const auto& c : cases) {
+        QWidget* next = c.from->nextInFocusChain();
+        while (!(next->focusPolicy() & Qt::TabFocus))
+            next = next->nextInFocusChain();
+        EXPECT_EQ(next, c.next) << c.from->objectName().toStdString();
     }
-    const std::vector<QWidget*> expected = {
-        form->Button1, form->Button2, form->Button3,      form->TrackBar1,    form->Button4, form->Edit1,
-        form->Edit2,   form->Edit3,   form->Edit4,        form->Edit5,        form->Edit6,   form->Edit7,
-        form->Edit8,   form->Edit9,   form->RadioButton1, form->RadioButton2, form->Button1};
-    EXPECT_EQ(order, expected);
+}
+
+// The tick sends each due note into the first arrow of its own lane.
+TEST_F(FormTest, EachLanesNoteRisesInItsOwnLane)
+{
+    writeFile("Dodoroza.txt", "d dodoroza.mp3\n1 0\n2 0\n3 0\n4 0\n0 0\n");
+    chooseSong(form->RadioButton1);
+    start();
+    for (QWidget* arrow : {form->left1, form->up1, form->down1, form->right1}) {
+        ASSERT_FALSE(arrow->isVisible());
+        form->Timer1Timer();
+        EXPECT_TRUE(arrow->isVisible()) << arrow->objectName().toStdString();
+    }
 }
 
 TEST_F(FormTest, ButtonStatesThroughStartStopAndFailedStart)

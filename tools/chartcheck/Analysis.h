@@ -51,8 +51,8 @@ enum class Severity { problem, warning };
 
 enum class Kind {
     // problems
-    pairsIgnored,    // more than 300 pairs in the file
-    overlongToken,   // over 99 characters, cut by the reader
+    pairsIgnored,    // more than kChartRecords pairs in the file
+    overlongToken,   // over ChartLine::kFieldChars, cut by the reader
     missingEndPair,  // the chart ends only because the file does
     notesAfterEnd,   // notes written after the record that ends the chart
     missingTime,     // a lane token is the file's last token
@@ -61,7 +61,7 @@ enum class Kind {
     audioUnplayable,
     afterAudioEnd,  // the music never gets that far
     blockedNote,    // waits forever behind a note after the audio's end
-    droppedNote,    // its lane had 4 arrows in flight
+    droppedNote,    // its lane had kSlotsPerLane arrows in flight
     retiredEarly,   // retired before reaching the targets
     outOfOrder,     // earlier than the note before it
     timeNotPlain,   // time token other than plain digits
@@ -121,6 +121,10 @@ struct ChartReport {
 // `chart` must hold what a fresh game reads from the file `tokens` describes.
 // With the audio length known, the play position stops at it, as the game's does.
 ChartReport analyse(const ChartTable& chart, const ChartTokens& tokens, const AudioInfo& audio = {});
+
+// `text` read as a fresh game reads it, beside audio of `audioLengthMs` (the
+// player's length): how the tools check a chart they are about to write.
+ChartReport analyseText(std::string_view text, std::int32_t audioLengthMs);
 
 // The report as chart authors read it. `chartName` heads it.
 std::string formatReport(const ChartReport& report, std::string_view chartName);

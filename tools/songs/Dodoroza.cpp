@@ -1,7 +1,7 @@
 // Dodoroza: a light tune in F major for flute, electric piano and marimba.
 // The easy chart takes the melody notes that fall on beats.
 
-#include "Songs.h"
+#include "tools/songs/Songs.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "Notation.h"
+#include "tools/songs/Notation.h"
 
 #include <array>
 #include <charconv>

@@ -1,4 +1,4 @@
-#include "Score.h"
+#include "tools/songs/Score.h"
 
 #include <algorithm>
 #include <cmath>

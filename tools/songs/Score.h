@@ -4,8 +4,8 @@
 // renders it, the chart writer turns the picked notes into a chart; both read
 // the same positions, so the arrows cannot drift from the music.
 
-#include "Notation.h"
-#include "Random.h"
+#include "tools/songs/Notation.h"
+#include "tools/songs/Random.h"
 
 #include <cstdint>
 #include <map>

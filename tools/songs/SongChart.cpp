@@ -1,28 +1,19 @@
-#include "SongChart.h"
+#include "tools/songs/SongChart.h"
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 #include <map>
 #include <optional>
-#include <set>
 #include <stdexcept>
+
+#include "tools/chartcheck/Analysis.h"
+#include "tools/chartfile/Write.h"
 
 namespace zorv::songs {
 namespace {
 
 constexpr int kLanes = kLaneCount;
-
-bool laneFree(const std::vector<int>& laneTimes, int time) { return charting::fitsLane(laneTimes, time); }
-
-bool plainToken(const std::string& token)
-{
-    if (token.empty() || token.size() > static_cast<std::size_t>(kMaxTokenChars))
-        return false;
-    return std::none_of(token.begin(), token.end(),
-                        [](unsigned char c) { return std::isspace(c) != 0 || std::iscntrl(c) != 0; });
-}
 
 // Lane each pitch of a phrase would like: the phrase's notes ordered by
 // pitch and cut into four equal shares, a pitch going where its notes fall on
@@ -80,10 +71,12 @@ std::vector<Preference> lanePreferences(const Song& song)
 
 // Depth-first over the preferences: a note with no free lane sends the
 // search back to try the next choice of the notes before it. Busy passages
-// need this; a greedy pass can fill every lane just before one. Returns each
-// note's lane, or nothing with `stuck` set to the note the search gave up on.
-std::optional<std::vector<int>> searchLanes(const std::vector<Preference>& preference, const std::vector<int>& times,
-                                            std::size_t& stuck)
+// need this; a greedy pass can fill every lane just before one. Unlike the
+// chart maker, which leaves out a note no lane can take, a score's every cue
+// must be charted. Returns each note's lane, or nothing with `stuck` set to
+// the note the search gave up on.
+std::optional<std::vector<int>> laneForEveryCue(const std::vector<Preference>& preference,
+                                                const std::vector<int>& times, std::size_t& stuck)
 {
     const auto count = times.size();
     std::array<std::vector<int>, kLanes + 1> laneTimes;
@@ -99,7 +92,7 @@ std::optional<std::vector<int>> searchLanes(const std::vector<Preference>& prefe
         bool placed = false;
         while (++choice[i] < kLanes) {
             const int candidate = preference[i][static_cast<std::size_t>(choice[i])];
-            if (laneFree(laneTimes[static_cast<std::size_t>(candidate)], times[i])) {
+            if (charting::fitsLane(laneTimes[static_cast<std::size_t>(candidate)], times[i])) {
                 lane[i] = candidate;
                 laneTimes[static_cast<std::size_t>(candidate)].push_back(times[i]);
                 placed = true;
@@ -123,6 +116,29 @@ std::optional<std::vector<int>> searchLanes(const std::vector<Preference>& prefe
     return lane;
 }
 
+// The margins our songs keep beyond what the game needs to play them.
+std::vector<std::string> marginProblems(const SongChart& chart)
+{
+    std::vector<std::string> problems;
+    if (chart.notes.empty())
+        problems.push_back("no notes");
+    std::array<std::vector<std::int32_t>, kLanes + 1> laneTimes;
+    for (std::size_t i = 0; i < chart.notes.size(); ++i) {
+        const ChartNote& n = chart.notes[i];
+        if (!isLane(n.lane))
+            continue;
+        auto& times = laneTimes[static_cast<std::size_t>(n.lane)];
+        if (!charting::fitsLane(times, n.timeMs)) {
+            problems.push_back("note " + std::to_string(i + 1) + " (" + std::to_string(n.timeMs) +
+                               " ms): too close to the notes before it in lane " + std::to_string(n.lane));
+        }
+        times.push_back(n.timeMs);
+    }
+    if (!chart.notes.empty() && chart.notes.back().timeMs + kArrowLifetime > chart.audioMs)
+        problems.push_back("the song ends before the last arrow has gone");
+    return problems;
+}
+
 }  // namespace
 
 SongChart chartForSong(const Song& song)
@@ -136,7 +152,7 @@ SongChart chartForSong(const Song& song)
     for (const auto& cue : song.cues)
         times.push_back(stepMs(song.bpm, cue.step) - kLeadMs);
     std::size_t stuck = 0;
-    const auto lanes = searchLanes(lanePreferences(song), times, stuck);
+    const auto lanes = laneForEveryCue(lanePreferences(song), times, stuck);
     if (!lanes) {
         const auto& cue = song.cues[stuck];
         throw std::runtime_error(song.name + ": no lanes fit the notes around bar " +
@@ -148,61 +164,23 @@ SongChart chartForSong(const Song& song)
     return chart;
 }
 
-std::vector<std::string> chartProblems(const SongChart& chart)
-{
-    std::vector<std::string> problems;
-    if (!plainToken(chart.title))
-        problems.push_back("title is not a single short token");
-    if (!charting::isPlainAudioName(chart.audioFile) || !plainToken(chart.audioFile))
-        problems.push_back("audio file name must be a short token starting with a letter");
-    if (chart.notes.empty())
-        problems.push_back("no notes");
-    if (chart.notes.size() > static_cast<std::size_t>(kMaxNotes)) {
-        problems.push_back(std::to_string(chart.notes.size()) + " notes, at most " + std::to_string(kMaxNotes));
-    }
-    std::array<std::vector<int>, kLanes + 1> laneTimes;
-    int previous = -1;
-    for (std::size_t i = 0; i < chart.notes.size(); ++i) {
-        const auto& n = chart.notes[i];
-        const std::string at = "note " + std::to_string(i + 1) + " (" + std::to_string(n.timeMs) + " ms)";
-        if (n.lane < 1 || n.lane > kLanes) {
-            problems.push_back(at + ": lane " + std::to_string(n.lane));
-            continue;
-        }
-        if (n.timeMs < 0)
-            problems.push_back(at + ": before the song starts");
-        if (n.timeMs <= previous)
-            problems.push_back(at + ": not after the note before it");
-        previous = n.timeMs;
-        auto& times = laneTimes[static_cast<std::size_t>(n.lane)];
-        if (!times.empty() && n.timeMs - times.back() < kMinLaneGapMs) {
-            problems.push_back(at + ": within " + std::to_string(kMinLaneGapMs) + " ms of the last note of its lane");
-        }
-        if (times.size() >= charting::kNotesInFlightPerLane &&
-            n.timeMs - times[times.size() - charting::kNotesInFlightPerLane] < kFiveNoteSpanMs) {
-            problems.push_back(at + ": fifth arrow of its lane while four are in flight");
-        }
-        times.push_back(n.timeMs);
-    }
-    if (!chart.notes.empty() && chart.notes.back().timeMs + kArrowLifetime > chart.audioMs) {
-        problems.push_back("the song ends before the last arrow has gone");
-    }
-    return problems;
-}
-
 std::string chartText(const SongChart& chart)
 {
-    const auto problems = chartProblems(chart);
+    const std::string text = chartfile::chartText(chart.title, chart.audioFile, chart.notes);
+    std::vector<std::string> problems = marginProblems(chart);
+    const chartcheck::ChartReport report = chartcheck::analyseText(text, chart.audioMs);
+    if (report.notes != static_cast<int>(chart.notes.size()) || report.audio.name != chart.audioFile) {
+        problems.push_back("the game reads it back as " + std::to_string(report.notes) + " notes to audio file \"" +
+                           report.audio.name + "\"");
+    }
+    for (const auto& finding : report.findings)
+        problems.push_back(finding.text);
     if (!problems.empty()) {
         std::string message = chart.title + " chart is broken:";
         for (const auto& p : problems)
             message += "\n  " + p;
         throw std::runtime_error(message);
     }
-    std::string text = chart.title + " " + chart.audioFile + "\n";
-    for (const auto& n : chart.notes)
-        text += std::to_string(n.lane) + " " + std::to_string(n.timeMs) + "\n";
-    text += "0 0\n";
     return text;
 }
 

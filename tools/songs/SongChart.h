@@ -2,25 +2,16 @@
 // Turns a song's chart cues into the game's chart file and refuses to write
 // one the game would play wrongly.
 
-#include "Score.h"
-#include "charting/Charting.h"
-
 #include <string>
 #include <vector>
 
+#include "chart/Chart.h"
+#include "charting/Charting.h"
+#include "tools/songs/Score.h"
+
 namespace zorv::songs {
 
-// The facts a chart must respect come from the rules.
-using charting::kFiveNoteSpanMs;
 using charting::kLeadMs;
-using charting::kMaxNotes;
-using charting::kMaxTokenChars;
-using charting::kMinLaneGapMs;
-
-struct ChartNote {
-    int lane = 0;  // 1 left, 2 up, 3 down, 4 right
-    int timeMs = 0;
-};
 
 struct SongChart {
     std::string title;
@@ -36,11 +27,12 @@ struct SongChart {
 // a note silently disappearing.
 SongChart chartForSong(const Song& song);
 
-// Every rule a chart of ours must keep; empty when it keeps them all.
-std::vector<std::string> chartProblems(const SongChart& chart);
-
-// The chart file: one pair per line, LF endings, closed by "0 0". Throws
-// std::runtime_error listing the problems if chartProblems finds any.
+// The chart file (tools/chartfile). Throws std::runtime_error listing what
+// is wrong when the game would read back other notes or another audio name,
+// when the checker finds anything in it, problem or warning, or when it
+// leaves the margins our songs keep: at least one note, every note of a lane
+// as far from the others as charting::fitsLane asks, and every arrow gone
+// before the song ends.
 std::string chartText(const SongChart& chart);
 
 }  // namespace zorv::songs

@@ -1,7 +1,7 @@
 #pragma once
 // The game's songs, each a score written in code.
 
-#include "Score.h"
+#include "tools/songs/Score.h"
 
 #include <vector>
 

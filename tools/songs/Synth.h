@@ -1,7 +1,10 @@
 #pragma once
-// Renders a score to 16-bit 44.1 kHz stereo.
+// Renders a score to 16-bit 44.1 kHz stereo: every part through its voice
+// (Voices.h) and every drum hit (Drums.h) into the mix, then the room and
+// echo returns, DC blocking, loudness and the limiter (Effects.h), dither.
 
-#include "Score.h"
+#include "tools/songs/Score.h"
+#include "tools/songs/Wav.h"
 
 #include <cstdint>
 #include <string>
@@ -23,7 +26,5 @@ struct RenderStats {
 
 // Interleaved left/right samples; the same song always gives the same samples.
 std::vector<std::int16_t> renderSong(const Song& song, RenderStats& stats);
-
-void writeWav(const std::string& path, const std::vector<std::int16_t>& interleaved);
 
 }  // namespace zorv::songs

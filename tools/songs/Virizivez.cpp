@@ -1,7 +1,7 @@
 // Virizivez: a driving A minor tune for a saw lead over plucks and a ducked
 // pad. The medium chart takes every melody note, eighths included.
 
-#include "Songs.h"
+#include "tools/songs/Songs.h"
 
 #include <string>
 

@@ -3,9 +3,9 @@
 //
 //   make-songs [--charts-only] [--wav-dir <dir>] <chart-dir>
 
-#include "SongChart.h"
-#include "Songs.h"
-#include "Synth.h"
+#include "tools/songs/SongChart.h"
+#include "tools/songs/Songs.h"
+#include "tools/songs/Synth.h"
 
 #include <array>
 #include <cstdio>

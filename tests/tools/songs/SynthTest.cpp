@@ -1,5 +1,5 @@
-#include "Songs.h"
-#include "Synth.h"
+#include "tools/songs/Songs.h"
+#include "tools/songs/Synth.h"
 
 #include <gtest/gtest.h>
 
