@@ -121,15 +121,10 @@ void show(const Outcome& outcome)
 
 QString making(const fs::path& song) { return QString("Making the charts for %1…").arg(quoted(song)); }
 
-}  // namespace
-
-int refuse(int status, const std::string& text, const std::string& reason)
-{
-    show({status, text + ": " + reason, sentence(text), sentence(reason), {}});
-    return status;
-}
-
-int openWithWindows(const std::vector<fs::path>& songs, const fs::path& cache, const std::string& salt)
+// Runs openSongs on a worker thread while this one keeps the progress
+// window; rethrows what the worker threw. The window is gone on return: left
+// hidden, its timer would show it over the message box that follows.
+fs::path openBehindProgress(const std::vector<fs::path>& songs, const fs::path& cache, const std::string& salt)
 {
     QProgressDialog dialog(making(songs.front()), "Cancel", 0, kProgressSteps);
     dialog.setWindowTitle("Zorv");
@@ -165,9 +160,26 @@ int openWithWindows(const std::vector<fs::path>& songs, const fs::path& cache, c
     });
     loop.exec();
     worker.join();
-    dialog.hide();
-    if (error) {
-        const Outcome outcome = describe(error, songs);
+    if (error)
+        std::rethrow_exception(error);
+    return folder;
+}
+
+}  // namespace
+
+int refuse(int status, const std::string& log, const std::string& text, const std::string& reason)
+{
+    show({status, log + ": " + reason, sentence(text), sentence(reason), {}});
+    return status;
+}
+
+int openWithWindows(const std::vector<fs::path>& songs, const fs::path& cache, const std::string& salt)
+{
+    fs::path folder;
+    try {
+        folder = openBehindProgress(songs, cache, salt);
+    } catch (...) {
+        const Outcome outcome = describe(std::current_exception(), songs);
         show(outcome);
         return outcome.status;
     }

@@ -27,8 +27,9 @@ inline constexpr int kCancelled = 3;  // the player cancelled
 int openWithWindows(const std::vector<std::filesystem::path>& songs, const std::filesystem::path& cache,
                     const std::string& salt);
 
-// Shows `text`, with `reason` under it, in a message box, and says both on
-// standard error; returns `status`. For a command line that makes no sense.
-int refuse(int status, const std::string& text, const std::string& reason);
+// Shows `text`, with `reason` under it, in a message box, and says `log`
+// and `reason` on standard error; returns `status`. For a command line that
+// makes no sense.
+int refuse(int status, const std::string& log, const std::string& text, const std::string& reason);
 
 }  // namespace zorv::opensong

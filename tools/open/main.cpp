@@ -17,12 +17,6 @@
 #include "tools/open/Dialogs.h"
 #include "tools/open/SongCache.h"
 
-namespace {
-
-constexpr const char* kUsage = "usage: zorv [SONG [SONG]]\n";
-
-}  // namespace
-
 int main(int argc, char** argv)
 {
     using namespace zorv::opensong;
@@ -31,14 +25,10 @@ int main(int argc, char** argv)
     std::string wrong;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (options && (arg == "--help" || arg == "-h")) {
-            std::fputs(kUsage, stdout);
-            return kOpened;
-        }
         if (options && arg == "--")
             options = false;
         else if (options && arg.size() > 1 && arg[0] == '-')
-            wrong = "unknown option " + std::string(arg);
+            wrong = "unknown option " + std::string(arg) + " (usage: zorv [SONG [SONG]])";
         else
             songs.emplace_back(arg);
     }
@@ -47,11 +37,11 @@ int main(int argc, char** argv)
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName("Zorv");
     if (!wrong.empty())
-        return refuse(kCannotUse, "zorv cannot open songs", wrong);
+        return refuse(kCannotUse, "cannot open songs", "Zorv cannot open songs", wrong);
     if (songs.empty())
-        return refuse(kCannotUse, "zorv cannot open songs", "no song given");
+        return refuse(kCannotUse, "cannot open songs", "Zorv cannot open songs", "no song given");
     if (songs.size() > kMostSongs)
-        return refuse(kCannotUse, "zorv opens one or two songs at a time",
+        return refuse(kCannotUse, "one or two songs at a time", "Zorv opens one or two songs at a time",
                       std::to_string(songs.size()) + " were given");
     const std::filesystem::path cache = cacheFolderFor(std::getenv("XDG_DATA_HOME"), std::getenv("HOME"));
     return openWithWindows(songs, cache, "zorv charts " ZORV_VERSION);

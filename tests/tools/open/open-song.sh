@@ -156,6 +156,10 @@ if ! found=$(window_of "$open" 30); then
     fail "a text file named .mp3 got no window: $(cat "$tmp/run.err")"
 else
     read -r window pid <<<"$found"
+    # Past the progress window's delay: the box alone, nothing over it.
+    sleep 1
+    windows=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l)
+    [ "$windows" = 1 ] || fail "$windows windows with the message box"
     shot "$window" message-box
     [ "$(xdotool getwindowname "$window")" = Zorv ] || fail "the box is called $(xdotool getwindowname "$window")"
     # Typed as a player types (XTEST): the box closes as the key goes up.
