@@ -6,6 +6,7 @@
 // status.
 
 #include <QApplication>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -16,6 +17,21 @@
 #include "tools/open/Charts.h"
 #include "tools/open/Dialogs.h"
 #include "tools/open/SongCache.h"
+
+namespace {
+
+// Qt gives up when there is no display to show a window on: the reason goes
+// to stderr, and the launcher starts no game.
+void exitOnFatal(QtMsgType type, const QMessageLogContext&, const QString& message)
+{
+    std::fprintf(stderr, "zorv: %s\n", qPrintable(message));
+    if (type == QtFatalMsg) {
+        std::fflush(stderr);
+        std::_Exit(zorv::opensong::kCannotUse);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -33,9 +49,13 @@ int main(int argc, char** argv)
             songs.emplace_back(arg);
     }
     // Only our own name: Qt would take a song called "-style" for its option.
+    qInstallMessageHandler(exitOnFatal);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName("Zorv");
+    // The menu entry's name and icon, as the desktop shows them.
+    QGuiApplication::setDesktopFileName("zorv");
+    QApplication::setWindowIcon(QIcon::fromTheme("zorv"));
     if (!wrong.empty())
         return refuse(kCannotUse, "cannot open songs", "Zorv cannot open songs", wrong);
     if (songs.empty())
