@@ -19,9 +19,9 @@ namespace {
 
 using chartmake::Level;
 
-// Of the work on one song, the share of decoding and listening; making the
-// charts is the rest. Measured on the bundled songs: decoding and aubio take
-// most of the time.
+// Of the work on one song, the share the progress bar gives decoding and
+// listening, the part that reports as it goes; making the charts is the
+// rest, shown in one step.
 constexpr double kListeningShare = 0.8;
 
 // The chart's title: the audio's name without its extension, as zorv-chart

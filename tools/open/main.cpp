@@ -48,8 +48,8 @@ int main(int argc, char** argv)
         else
             songs.emplace_back(arg);
     }
-    // Only our own name: Qt would take a song called "-style" for its option.
     qInstallMessageHandler(exitOnFatal);
+    // Only our own name: Qt would take a song called "-style" for its option.
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     QApplication::setApplicationName("Zorv");
