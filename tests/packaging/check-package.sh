@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build and checks what a player gets from
 # it: the files and their modes, the dependencies, what lintian says, the
-# desktop entry and AppStream metadata, the versions it states, and that the
-# launcher starts the game inside its songs folder, also from a prefix that
-# was moved after installing.
+# desktop entry and AppStream metadata (the audio types it opens, and that
+# the desktop's own lookup offers it for an MP3), the versions it states, and
+# that the launcher starts the game inside its songs folder, also from a
+# prefix that was moved after installing.
 #
 # check-package.sh --cmake <cmake> --cpack <cpack> --build <build dir>
 #                  [--config <build type>] [--chart-checker 0|1]

@@ -117,10 +117,15 @@ bool KeyLock::tryHold()
     const int fd = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         throw CacheError("cannot write " + path_.string() + ": " + why());
+    // A file system without locks (ENOLCK, EINVAL) would keep us waiting
+    // for ever: go on unlocked. Two opens then chart the same song twice,
+    // and the rename keeps the first folder whole.
+    const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+    const bool lockless = !locked && errno != EWOULDBLOCK && errno != EINTR;
     struct stat held {};
     struct stat named {};
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0 && fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
-        held.st_ino == named.st_ino && held.st_dev == named.st_dev) {
+    if (lockless || (locked && fstat(fd, &held) == 0 && stat(path_.c_str(), &named) == 0 &&
+                     held.st_ino == named.st_ino && held.st_dev == named.st_dev)) {
         fd_ = fd;
         return true;
     }
