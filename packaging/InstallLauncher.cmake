@@ -43,14 +43,17 @@ zorv_full_path(gamedir "${ZORV_GAMEDIR}")
 zorv_full_path(songsdir "${ZORV_SONGSDIR}")
 zorv_full_path(appsdir "${ZORV_APPSDIR}")
 
-# The launcher first tries the game and songs at the same place relative to
+# The launcher first tries the game, zorv-open and the songs at the same place relative to
 # itself, which survives moving the whole prefix; the absolute paths are the
 # fallback for a bin folder placed elsewhere.
 file(RELATIVE_PATH ZORV_REL_GAME "${bindir}" "${gamedir}/zorv")
+file(RELATIVE_PATH ZORV_REL_OPEN "${bindir}" "${gamedir}/zorv-open")
 file(RELATIVE_PATH ZORV_REL_SONGS "${bindir}" "${songsdir}")
 zorv_shell_quote(ZORV_REL_GAME_Q "${ZORV_REL_GAME}")
+zorv_shell_quote(ZORV_REL_OPEN_Q "${ZORV_REL_OPEN}")
 zorv_shell_quote(ZORV_REL_SONGS_Q "${ZORV_REL_SONGS}")
 zorv_shell_quote(ZORV_FULL_GAME_Q "${gamedir}/zorv")
+zorv_shell_quote(ZORV_FULL_OPEN_Q "${gamedir}/zorv-open")
 zorv_shell_quote(ZORV_FULL_SONGS_Q "${songsdir}")
 
 zorv_desktop_exec_arg(exec "${bindir}/zorv")

@@ -23,7 +23,7 @@ packages=(
   lame sox
   python3
   clang libclang-rt-14-dev clang-format
-  desktop-file-utils dpkg-dev file lintian appstream
+  desktop-file-utils dpkg-dev file lintian appstream libglib2.0-bin shared-mime-info
 )
 
 if [ "${1:-}" = --audio-servers ]; then

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package from this build and checks what a player gets from
 # it: the files and their modes, the dependencies, what lintian says, the
-# desktop entry and AppStream metadata, the versions it states, and that the
-# launcher starts the game inside its songs folder, also from a prefix that
-# was moved after installing.
+# desktop entry and AppStream metadata (the audio types it opens, and that
+# the desktop's own lookup offers it for an MP3), the versions it states, and
+# that the launcher starts the game inside its songs folder, also from a
+# prefix that was moved after installing.
 #
 # check-package.sh --cmake <cmake> --cpack <cpack> --build <build dir>
 #                  [--config <build type>] [--chart-checker 0|1]
@@ -60,6 +61,7 @@ expected_files() {
 -rwxr-xr-x ./usr/games/zorv                                       always
 -rwxr-xr-x ./usr/libexec/zorv/zorv                              always
 -rwxr-xr-x ./usr/games/zorv-chart                                 chart
+-rwxr-xr-x ./usr/libexec/zorv/zorv-open                         chart
 -rw-r--r-- ./usr/share/games/zorv/songs/Dodoroza.txt              always
 -rw-r--r-- ./usr/share/games/zorv/songs/Dodoroza.mp3              always
 -rw-r--r-- ./usr/share/games/zorv/songs/Virizivez.txt             always
@@ -175,8 +177,13 @@ while read -r key expected; do
     [ "$actual" = "$expected" ] || fail "desktop entry: $key=$actual, expected $key=$expected"
 done <<'EOF'
 Path /usr/share/games/zorv/songs
-Exec /usr/games/zorv
+Exec /usr/games/zorv %F
+MimeType audio/mpeg;audio/ogg;audio/x-vorbis+ogg;audio/flac;audio/x-wav;
 EOF
+# The AppStream metadata declares the same types.
+for type in $(desktop_value "$entry" MimeType | tr ';' ' '); do
+    grep -qF "<mediatype>$type</mediatype>" "$metainfo" || fail "the AppStream metadata does not declare $type"
+done
 icon=$(desktop_value "$entry" Icon)
 [ -f "$root/usr/share/icons/hicolor/256x256/apps/$icon.png" ] || fail "no icon in the package for Icon=$icon"
 
@@ -205,8 +212,21 @@ while read -r key expected; do
     [ "$actual" = "$expected" ] || fail "desktop entry (other prefix): $key=$actual, expected $key=$expected"
 done <<EOF
 Path $prefix/share/games/zorv/songs
-Exec "$prefix/games/zorv"
+Exec "$prefix/games/zorv" %F
 EOF
+
+# --- Open With -------------------------------------------------------------
+# The desktop's own lookup, reading only the installed tree's menu entries:
+# file managers offer Zorv for a song. (GIO lists an entry only when the
+# program its Exec names is there, so not the package's, for /usr/games.)
+gio_home="$tmp/gio home"
+mkdir -p "$gio_home"
+update-desktop-database "$prefix/share/applications"
+offered=$(HOME=$gio_home XDG_DATA_HOME="$gio_home/.local/share" XDG_DATA_DIRS="$prefix/share" \
+    XDG_CONFIG_DIRS="$gio_home" XDG_CONFIG_HOME="$gio_home/.config" XDG_CURRENT_DESKTOP='' \
+    gio mime audio/mpeg 2>&1) || true
+grep -qx '[[:space:]]*zorv.desktop' <<<"$offered" || fail "gio mime audio/mpeg does not offer zorv.desktop: $offered"
+rm -f "$prefix/share/applications/mimeinfo.cache"
 
 # A launcher copied away from its prefix has nothing relative to go by and
 # falls back to the paths it was installed with.

@@ -46,7 +46,8 @@ apt-get install -y -q "$deb" | tail -3
 
 # --- Start it as the menu does ---------------------------------------------
 entry=/usr/share/applications/zorv.desktop
-exec_line=$(sed -n 's/^Exec=//p' "$entry")
+# Without files to open, a menu drops the entry's %F.
+exec_line=$(sed -n 's/^Exec=//p' "$entry" | sed 's/ %F$//')
 path=$(sed -n 's/^Path=//p' "$entry")
 echo "menu: Exec=$exec_line Path=$path"
 
