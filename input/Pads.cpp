@@ -3,6 +3,8 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <pthread.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -266,6 +268,7 @@ void Pads::pause(std::chrono::microseconds period)
 
 void Pads::run()
 {
+    pthread_setname_np(pthread_self(), "zorv-pads");  // in top, and for the measurements
     // Also on this thread, so that starting it (some tens of ms of device
     // scanning) never holds up the window. SDL reads SDL_GAMECONTROLLERCONFIG
     // here.
