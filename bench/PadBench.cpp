@@ -35,6 +35,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <mutex>
 #include <dirent.h>
 #include <fstream>
 #include <random>
@@ -105,12 +107,20 @@ double threadCpuSeconds(const char* name)
     return seconds;
 }
 
-// The target's hide or show, as the rules make it, against when the mat changed.
+// The target's hide or show, as the rules make it, against when the mat
+// changed. A lane's changes reach the rules in the order they were made, so
+// each hide or show is the oldest change of its lane still waiting, also when
+// the next change came before it.
 class Watch final : public QObject {
 public:
-    std::array<std::atomic<std::int64_t>, 4> changedAtNs{};
-    std::vector<double> pressUs, releaseUs;
     std::array<QWidget*, 4> targets{};
+    std::vector<double> pressUs, releaseUs;
+
+    void changed(std::size_t lane)
+    {
+        std::lock_guard lock(mutex_);
+        waiting_[lane].push_back(nowNs());
+    }
 
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -118,11 +128,18 @@ public:
             return false;
         const auto lane =
             static_cast<std::size_t>(std::find(targets.begin(), targets.end(), watched) - targets.begin());
-        const std::int64_t at = lane < targets.size() ? changedAtNs[lane].exchange(0) : 0;
-        if (at != 0)
+        std::lock_guard lock(mutex_);
+        if (lane < targets.size() && !waiting_[lane].empty()) {
+            const std::int64_t at = waiting_[lane].front();
+            waiting_[lane].pop_front();
             (event->type() == QEvent::Hide ? pressUs : releaseUs).push_back(static_cast<double>(nowNs() - at) / 1e3);
+        }
         return false;
     }
+
+private:
+    std::mutex mutex_;
+    std::array<std::deque<std::int64_t>, 4> waiting_;
 };
 
 double quantile(std::vector<double> v, double q)
@@ -214,10 +231,10 @@ int main(int argc, char** argv)
         std::uniform_int_distribution<int> lane(0, 3), gapMs(20, 60);
         while (stepping) {
             const int l = lane(random);
-            watch.changedAtNs[static_cast<std::size_t>(l)] = nowNs();
+            watch.changed(static_cast<std::size_t>(l));
             SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 1);
             std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
-            watch.changedAtNs[static_cast<std::size_t>(l)] = nowNs();
+            watch.changed(static_cast<std::size_t>(l));
             SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
         }

@@ -131,6 +131,17 @@ private:
         }
         devices_.push_back(device);
         pads_.devicesOpen_.store(static_cast<int>(devices_.size()), std::memory_order_release);
+        say(device, device.controller ? "plugged in, a game controller: its D-pad plays"
+                                      : "plugged in, a joystick: its hats and mat buttons play");
+    }
+
+    // A player writing a mapping needs the device's GUID: the terminal says it.
+    static void say(const Device& device, const char* what)
+    {
+        char guid[33] = {};
+        SDL_JoystickGetGUIDString(SDL_JoystickGetGUID(device.joystick), guid, sizeof guid);
+        const char* name = SDL_JoystickName(device.joystick);
+        std::fprintf(stderr, "zorv: %s (GUID %s) %s\n", name ? name : "device", guid, what);
     }
 
     void remove(SDL_JoystickID id)
@@ -143,6 +154,7 @@ private:
             if (it->holding[laneIndex(row.lane)] > 0)
                 pads_.deliver({row.lane, false});
         }
+        say(*it, "pulled out");
         close(*it);
         devices_.erase(it);
         pads_.devicesOpen_.store(static_cast<int>(devices_.size()), std::memory_order_release);
