@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <array>
+#include <span>
 
 #include "app/Form.h"
 
@@ -27,14 +27,17 @@ void PadKeys::customEvent(QEvent* event)
 {
     if (event->type() != kChangesWaiting)
         return;
-    std::array<LaneChange, kBatch> changes;
-    const std::size_t n = pads_.take(changes);
-    for (std::size_t i = 0; i < n; ++i)
-        form_.deviceKey(changes[i].lane, changes[i].pressed);
+    // One at a time from the queue: a handler whose error opens a message box
+    // runs a loop of its own, which takes the next changes in their order.
+    for (std::size_t i = 0; i < kBatch; ++i) {
+        LaneChange change{};
+        if (pads_.take(std::span(&change, 1)) == 0)
+            return;
+        form_.deviceKey(change.lane, change.pressed);
+    }
     // Perhaps more are waiting: they come on the loop's next turn, after
     // whatever timers and paints are due.
-    if (n == changes.size())
-        wake();
+    wake();
 }
 
 }  // namespace zorv

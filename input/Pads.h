@@ -38,7 +38,6 @@ namespace zorv {
 struct LaneChange {
     Lane lane;
     bool pressed;
-    bool operator==(const LaneChange&) const = default;
 };
 
 class Pads {

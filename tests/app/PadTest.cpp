@@ -11,11 +11,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
-#include <vector>
 
 #include "app/Form.h"
 #include "app/PadKeys.h"
