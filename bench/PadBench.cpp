@@ -238,6 +238,7 @@ int main(int argc, char** argv)
             SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
         }
+        SDL_TLSCleanup();
     });
     const double steppingShare = cpuShareOver(seconds);
     stepping = false;

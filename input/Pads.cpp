@@ -292,8 +292,10 @@ void Pads::run()
         started_ = up ? 1 : -1;
     }
     changed_.notify_all();
-    if (!up)
+    if (!up) {
+        SDL_TLSCleanup();
         return;
+    }
     {
         Reader reader(*this);
         std::array<SDL_Event, 64> events;
@@ -313,6 +315,9 @@ void Pads::run()
     }
     devicesOpen_.store(0, std::memory_order_release);
     SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
+    // SDL keeps per-thread data (its error text) that only this frees on a
+    // thread SDL did not make: without it, each reading thread leaks it.
+    SDL_TLSCleanup();
 }
 
 }  // namespace zorv
