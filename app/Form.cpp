@@ -104,25 +104,35 @@ private:
 
 }  // namespace
 
+namespace {
+
+// The toolkit's key of each lane: the one map from keys to lanes on this
+// side of the rules (the keypad's arrows arrive as these too).
+constexpr std::pair<Qt::Key, zorv::Lane> kLaneOfQtKey[] = {
+    {Qt::Key_Left, zorv::Lane::left},
+    {Qt::Key_Up, zorv::Lane::up},
+    {Qt::Key_Down, zorv::Lane::down},
+    {Qt::Key_Right, zorv::Lane::right},
+};
+
+}  // namespace
+
 std::uint16_t virtualKeyOf(int qtKey)
 {
-    switch (qtKey) {
-    case Qt::Key_Left: return zorv::kKeyLeft;
-    case Qt::Key_Up: return zorv::kKeyUp;
-    case Qt::Key_Right: return zorv::kKeyRight;
-    case Qt::Key_Down: return zorv::kKeyDown;
-    default: return 0;
+    for (const auto& [key, lane] : kLaneOfQtKey) {
+        if (key == qtKey)
+            return zorv::keyOfLane(lane);
     }
+    return 0;
 }
 
 Qt::Key qtKeyOf(zorv::Lane lane)
 {
-    switch (zorv::keyOfLane(lane)) {
-    case zorv::kKeyLeft: return Qt::Key_Left;
-    case zorv::kKeyUp: return Qt::Key_Up;
-    case zorv::kKeyRight: return Qt::Key_Right;
-    default: return Qt::Key_Down;
+    for (const auto& [key, itsLane] : kLaneOfQtKey) {
+        if (itsLane == lane)
+            return key;
     }
+    return Qt::Key_unknown;
 }
 
 TForm1::TForm1(zorv::MediaPlayer& player, zorv::Shell& shell, QWidget* parent)
@@ -309,6 +319,15 @@ bool TForm1::previewKey(QEvent* event)
     // Push buttons would pass the focus around on cursor keys; every other
     // control takes the key as usual.
     return key != 0 && qobject_cast<QPushButton*>(QApplication::focusWidget()) != nullptr;
+}
+
+void TForm1::deviceKey(zorv::Lane lane, bool pressed)
+{
+    std::uint16_t key = zorv::keyOfLane(lane);
+    if (pressed)
+        guarded([&] { FormKeyDown(key, Qt::NoModifier); });
+    else
+        guarded([&] { FormKeyUp(key, Qt::NoModifier); });
 }
 
 void TForm1::resizeEvent(QResizeEvent* event)

@@ -75,6 +75,12 @@ public:
     void festival();
     void virizivez();
 
+    // A dance mat's or gamepad's direction (app/PadKeys.h): the press or
+    // release of its lane's cursor key, through the handlers above. Devices
+    // and the keyboard are alike to the game: every press is judged and
+    // every release shows the target again, whichever of them holds the lane.
+    void deviceKey(zorv::Lane lane, bool pressed);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -123,5 +129,5 @@ extern TForm1* Form1;
 // Virtual key code of a Qt key: the four cursor keys (keypad ones too) give
 // 37..40, every other key 0.
 std::uint16_t virtualKeyOf(int qtKey);
-// The cursor key that judges `lane`.
+// The cursor key that judges `lane`; Qt::Key_unknown for a value that is no lane.
 Qt::Key qtKeyOf(zorv::Lane lane);

@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/Form.h"
+#include "app/PadKeys.h"
 #include "app/Shell.h"
 #include "audio/SdlMediaPlayer.h"
 
@@ -49,6 +50,7 @@ int main()
         TForm1 form(player, shell);
         Form1 = &form;
         form.show();
+        zorv::PadKeys pads(form);  // mats and gamepads, plugged in now or later
         app.exec();
     } catch (const std::exception& error) {
         showStartupError(QString::fromLocal8Bit(error.what()));

@@ -15,6 +15,8 @@
 #                              spacing, key path (in the process, steady clock)
 #   form_bench, bundled chart  tick spacing and key path over the whole song,
 #                              play position against the frames consumed
+#   pad_bench                  a virtual dance mat stepping during the dense
+#                              chart: press to rules, CPU of device reading
 #   launch_probe + zorv        start-up to the window drawn (5 launches), and
 #                              over a whole song: peak RSS and CPU share
 set -euo pipefail
@@ -40,7 +42,7 @@ if [ -z "$build" ]; then
   scripts/install-deps.sh
   build=$root/build/bench
   cmake --preset default -B "$build" >/dev/null
-  cmake --build "$build" -j2 --target zorv form_bench launch_probe form_tick_bench rules_bench
+  cmake --build "$build" -j2 --target zorv form_bench launch_probe form_tick_bench rules_bench pad_bench
 fi
 
 songs=$root/songs
@@ -89,6 +91,11 @@ echo "== form_bench, bundled chart, whole song" >&2
 grep -v '^QStandardPaths' "$work/song.err" >&2 || true
 cat "$work/song.out" >>"$figures"
 length_s=$(sed -n 's/.*song \([0-9.]*\) s$/\1/p' "$work/song.err" | head -n1)
+
+echo "== pad_bench, a virtual dance mat, ${seconds} s of steps" >&2
+"$build/bench/pad_bench" --seconds "$seconds" >"$work/pad.out" 2>"$work/pad.err" || { cat "$work/pad.err" >&2; exit 1; }
+grep -v '^QStandardPaths' "$work/pad.err" >&2 || true
+cat "$work/pad.out" >>"$figures"
 
 if [ "$platform" = xcb ]; then
   echo "== zorv start-up, 5 launches" >&2

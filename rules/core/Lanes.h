@@ -30,27 +30,32 @@ inline constexpr std::uint16_t kKeyUp = 38;
 inline constexpr std::uint16_t kKeyRight = 39;
 inline constexpr std::uint16_t kKeyDown = 40;
 
+// The key that judges each lane, in lane order: the one map between lanes
+// and keys, read both ways below.
+struct LaneKey {
+    Lane lane;
+    std::uint16_t key;
+};
+inline constexpr LaneKey kLaneKeys[kLaneCount] = {
+    {Lane::left, kKeyLeft}, {Lane::up, kKeyUp}, {Lane::down, kKeyDown}, {Lane::right, kKeyRight}};
+
 // The lane a key judges; none for any key but the four cursor keys.
 constexpr std::optional<Lane> laneOfKey(std::uint16_t key) noexcept
 {
-    switch (key) {
-    case kKeyLeft: return Lane::left;
-    case kKeyUp: return Lane::up;
-    case kKeyRight: return Lane::right;
-    case kKeyDown: return Lane::down;
-    default: return std::nullopt;
+    for (const LaneKey& row : kLaneKeys) {
+        if (row.key == key)
+            return row.lane;
     }
+    return std::nullopt;
 }
 
+// The key that judges `lane`; 0 for a value that is no lane.
 constexpr std::uint16_t keyOfLane(Lane lane) noexcept
 {
-    switch (lane) {
-    case Lane::left: return kKeyLeft;
-    case Lane::up: return kKeyUp;
-    case Lane::down: return kKeyDown;
-    case Lane::right: return kKeyRight;
-    }
-    return 0;
+    return isLane(static_cast<std::int32_t>(lane)) ? kLaneKeys[laneIndex(lane)].key : 0;
 }
+static_assert(laneIndex(kLaneKeys[0].lane) == 0 && laneIndex(kLaneKeys[1].lane) == 1 &&
+                  laneIndex(kLaneKeys[2].lane) == 2 && laneIndex(kLaneKeys[3].lane) == 3,
+              "keyOfLane reads the table by lane");
 
 }  // namespace zorv
