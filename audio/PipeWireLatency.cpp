@@ -7,13 +7,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "audio/RecentFigures.h"
 #include "audio/ServerLatency.h"
 
 namespace zorv {
@@ -200,7 +200,7 @@ private:
         if (me->gone_ || me->profiler_ != nullptr || me->profilerId_ == SPA_ID_INVALID)
             return;
         if (me->ourNode() == nullptr) {
-            me->count_ = 0;
+            me->figures_.clear();
             me->delayNs_.store(-1, std::memory_order_relaxed);
             return;
         }
@@ -301,12 +301,8 @@ private:
     {
         if (ns < 0)
             return;
-        window_[static_cast<std::size_t>(next_)] = ns;
-        next_ = (next_ + 1) % kWindow;
-        count_ = std::min(count_ + 1, kWindow);
-        std::array<std::int64_t, kWindow> sorted = window_;
-        std::nth_element(sorted.begin(), sorted.begin() + count_ / 2, sorted.begin() + count_);
-        delayNs_.store(sorted[static_cast<std::size_t>(count_ / 2)], std::memory_order_relaxed);
+        figures_.add(ns);
+        delayNs_.store(figures_.median(), std::memory_order_relaxed);
     }
 
     static constexpr pw_core_events kCoreEvents = [] {
@@ -352,9 +348,7 @@ private:
     std::map<std::uint32_t, Node> nodes_;
     std::uint32_t profilerId_ = SPA_ID_INVALID;
     bool gone_ = false;
-    std::array<std::int64_t, kWindow> window_{};
-    int next_ = 0;
-    int count_ = 0;
+    RecentFigures<kWindow> figures_;
 };
 
 }  // namespace
