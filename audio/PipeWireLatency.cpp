@@ -20,18 +20,16 @@ namespace zorv {
 
 std::int64_t pipeWireDelayNs(const PipeWireGraph& graph) noexcept
 {
-    if (graph.quantum <= 0 || graph.rate <= 0)
+    using namespace pipewire;
+    if (graph.quantum <= 0 || graph.quantum > kLargestQuantum || graph.rate <= 0 || graph.rate > kHighestRate ||
+        std::llabs(graph.deviceDelay) > kLargestDeviceDelay)
         return -1;
     const std::int64_t quantumNs = graph.quantum * 1'000'000'000 / graph.rate;
-    const std::int64_t deviceNs = std::max<std::int64_t>(graph.deviceDelay, 0) * 1'000'000'000 / graph.rate;
-    // Fitted to the harness's measurements on PipeWire 0.3.65 with a null
-    // sink at quanta of 64 to 2048 frames (scripts/latency-bench.sh; table in
-    // docs/performance.md), within 1.7 ms at each. Through the pulse layer
-    // the stream's ring buffer (its tlength, about 11 ms at our buffer) comes
-    // on top of what the graph holds.
+    // Whichever sign the device's driver gives it (drivers differ).
+    const std::int64_t deviceNs = std::llabs(graph.deviceDelay) * 1'000'000'000 / graph.rate;
     if (graph.viaPulse)
-        return 9'600'000 + quantumNs * 256 / 100 + deviceNs;
-    return 630'000 + quantumNs * 250 / 100 + deviceNs;
+        return kPulseLayerNs + quantumNs * kPulseLayerQuantaPercent / 100 + deviceNs;
+    return kNativeNs + quantumNs * kNativeQuantaPercent / 100 + deviceNs;
 }
 
 namespace {

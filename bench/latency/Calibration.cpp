@@ -81,14 +81,22 @@ public:
     std::uint32_t nodeId() const
     {
         pw_thread_loop_lock(loop_);
-        const std::uint32_t id = pw_stream_get_node_id(stream_);
+        const char* error = nullptr;
+        const bool ready = pw_stream_get_state(stream_, &error) >= PW_STREAM_STATE_PAUSED;
+        const std::uint32_t id = ready ? pw_stream_get_node_id(stream_) : SPA_ID_INVALID;
         pw_thread_loop_unlock(loop_);
         return id;
     }
 
-    // Links our output straight to the input of node `to`.
+    // Links our output straight to the input of node `to` (again, if linked).
     void linkTo(std::uint32_t to)
     {
+        if (link_ != nullptr) {
+            pw_thread_loop_lock(loop_);
+            pw_proxy_destroy(link_);
+            link_ = nullptr;
+            pw_thread_loop_unlock(loop_);
+        }
         const std::string from = std::to_string(nodeId()), into = std::to_string(to);
         pw_thread_loop_lock(loop_);
         auto* props = pw_properties_new(PW_KEY_LINK_OUTPUT_NODE, from.c_str(), PW_KEY_LINK_INPUT_NODE, into.c_str(),
@@ -192,8 +200,12 @@ CalibrationResult calibrate(const std::string& sink, int rate, PipeWireTap tap, 
     Bursts bursts(sink, rate, toSink);
     const std::uint32_t into = waitForNode([&] { return recorder.nodeId(); });
     waitForNode([&] { return bursts.nodeId(); });
-    if (!toSink)
+    // A link made while a port is still being set up is refused, and the
+    // refusal comes back to nobody: linked again until the sound flows.
+    for (int attempt = 0; !toSink && attempt < 5 && !recorder.flowing(); ++attempt) {
         bursts.linkTo(into);
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     bursts.start();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));

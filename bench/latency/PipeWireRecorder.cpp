@@ -69,7 +69,9 @@ PipeWireRecorder::~PipeWireRecorder()
 std::uint32_t PipeWireRecorder::nodeId() const
 {
     pw_thread_loop_lock(loop_);
-    const std::uint32_t id = pw_stream_get_node_id(stream_);
+    const char* error = nullptr;
+    const bool ready = pw_stream_get_state(stream_, &error) >= PW_STREAM_STATE_PAUSED;
+    const std::uint32_t id = ready ? pw_stream_get_node_id(stream_) : SPA_ID_INVALID;
     pw_thread_loop_unlock(loop_);
     return id;
 }
@@ -105,6 +107,7 @@ void PipeWireRecorder::onProcess(void* self)
     pw_buffer* b = pw_stream_dequeue_buffer(me->stream_);
     if (b == nullptr)
         return;
+    me->processed_.fetch_add(1);
     const spa_io_position* position = me->position_.load();
     const spa_data& d = b->buffer->datas[0];
     if (position != nullptr && me->recording_ && d.data != nullptr && d.chunk != nullptr) {

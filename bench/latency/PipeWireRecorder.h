@@ -58,8 +58,11 @@ public:
 
     std::vector<Onset> stop(float threshold, int quietMs) override;
     std::string summary() const override;
-    // The stream's node in the graph; SPA_ID_INVALID until the server made it.
+    // The stream's node in the graph once it is ready to be linked (its
+    // ports made); SPA_ID_INVALID until then.
     std::uint32_t nodeId() const;
+    // Whether the graph has run the stream at least once.
+    bool flowing() const { return processed_.load() > 0; }
 
 private:
     static void onIoChanged(void* self, std::uint32_t id, void* area, std::uint32_t size);
@@ -78,6 +81,7 @@ private:
     pw_thread_loop* loop_ = nullptr;
     pw_stream* stream_ = nullptr;
     std::atomic<const spa_io_position*> position_{nullptr};
+    std::atomic<std::int64_t> processed_{0};
     // The realtime thread's own while recording.
     bool recording_ = true;
     GraphCycle previous_;
