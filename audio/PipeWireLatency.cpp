@@ -22,7 +22,7 @@ std::int64_t pipeWireDelayNs(const PipeWireGraph& graph) noexcept
 {
     using namespace pipewire;
     if (graph.quantum <= 0 || graph.quantum > kLargestQuantum || graph.rate <= 0 || graph.rate > kHighestRate ||
-        std::llabs(graph.deviceDelay) > kLargestDeviceDelay)
+        graph.deviceDelay < -kLargestDeviceDelay || graph.deviceDelay > kLargestDeviceDelay)
         return -1;
     const std::int64_t quantumNs = graph.quantum * 1'000'000'000 / graph.rate;
     // Whichever sign the device's driver gives it (drivers differ).

@@ -112,7 +112,7 @@ void PipeWireRecorder::onProcess(void* self)
     const spa_data& d = b->buffer->datas[0];
     if (position != nullptr && me->recording_ && d.data != nullptr && d.chunk != nullptr) {
         const spa_io_clock& c = position->clock;
-        const GraphCycle now{static_cast<std::int64_t>(c.nsec), c.rate.denom != 0 ? c.rate.denom / c.rate.num : 0,
+        const GraphCycle now{static_cast<std::int64_t>(c.nsec), c.rate.num != 0 ? c.rate.denom / c.rate.num : 0,
                              static_cast<std::int64_t>(c.position), static_cast<std::int64_t>(c.duration), c.delay};
         const std::uint32_t offset = std::min(d.chunk->offset, d.maxsize);
         const std::uint32_t size = std::min(d.chunk->size, d.maxsize - offset);

@@ -1,8 +1,12 @@
-// The PipeWire delay the player takes off, from one graph cycle's figures.
+// The PipeWire delay the player takes off, from one graph cycle's figures,
+// and the recent figures the latency sources publish from.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <vector>
 
+#include "audio/RecentFigures.h"
 #include "audio/ServerLatency.h"
 
 namespace zorv {
@@ -33,10 +37,45 @@ TEST(PipeWireDelay, QuantaDeviceDelayAndPathAddUpAndImpossibleGraphsAreUnknown)
         {"negative quantum", {-256, 48000, 0, false}, -1},
         {"quantum of 2^40 frames", {std::int64_t{1} << 40, 48000, 0, true}, -1},
         {"device delay of 2^62 frames", {256, 48000, std::int64_t{1} << 62, true}, -1},
+        {"device delay of -2^63 frames", {256, 48000, INT64_MIN, true}, -1},
         {"rate of 2^40 Hz", {256, std::int64_t{1} << 40, 0, true}, -1},
     };
     for (const DelayCase& c : cases)
         EXPECT_EQ(pipeWireDelayNs(c.graph), c.ns) << c.what;
+}
+
+struct FiguresCase {
+    const char* what;
+    std::vector<std::int64_t> before;  // added, then cleared
+    std::vector<std::int64_t> added;
+    std::int64_t mean, median, middleMean;
+};
+
+TEST(RecentFigures, KeepsTheLastFourAndForgetsAllOnClear)
+{
+    const FiguresCase cases[] = {
+        {"none", {}, {}, 0, 0, 0},
+        {"one", {}, {7}, 7, 7, 7},
+        {"fewer than four", {}, {1, 9, 2}, 4, 2, 4},
+        {"oldest dropped", {}, {100, 1, 2, 3, 4}, 2, 3, 2},
+        {"an outlier left out of the middle half", {}, {10, 10, 10, 1000}, 257, 10, 10},
+        // Only what came after a clear counts, even while the ring is not
+        // yet full again.
+        {"after a clear", {500, 600, 700}, {1, 2}, 1, 2, 1},
+    };
+    for (const FiguresCase& c : cases) {
+        RecentFigures<4> figures;
+        for (const std::int64_t f : c.before)
+            figures.add(f);
+        if (!c.before.empty())
+            figures.clear();
+        for (const std::int64_t f : c.added)
+            figures.add(f);
+        EXPECT_EQ(figures.count(), static_cast<int>(std::min<std::size_t>(c.added.size(), 4))) << c.what;
+        EXPECT_EQ(figures.mean(), c.mean) << c.what;
+        EXPECT_EQ(figures.median(), c.median) << c.what;
+        EXPECT_EQ(figures.middleMean(), c.middleMean) << c.what;
+    }
 }
 
 }  // namespace
