@@ -22,13 +22,14 @@ std::int64_t pipeWireDelayNs(const PipeWireGraph& graph) noexcept
 {
     using namespace pipewire;
     if (graph.quantum <= 0 || graph.quantum > kLargestQuantum || graph.rate <= 0 || graph.rate > kHighestRate ||
-        graph.deviceDelay < -kLargestDeviceDelay || graph.deviceDelay > kLargestDeviceDelay)
+        graph.deviceDelay < -kLargestDeviceDelay || graph.deviceDelay > kLargestDeviceDelay || graph.pulseQueueNs < 0 ||
+        graph.pulseQueueNs > kLongestPulseQueueNs)
         return -1;
     const std::int64_t quantumNs = graph.quantum * 1'000'000'000 / graph.rate;
     // Whichever sign the device's driver gives it (drivers differ).
     const std::int64_t deviceNs = std::llabs(graph.deviceDelay) * 1'000'000'000 / graph.rate;
     if (graph.viaPulse)
-        return kPulseLayerNs + quantumNs * kPulseLayerQuantaPercent / 100 + deviceNs;
+        return kPulseLayerNs + graph.pulseQueueNs + quantumNs * kPulseLayerQuantaPercent / 100 + deviceNs;
     return kNativeNs + quantumNs * kNativeQuantaPercent / 100 + deviceNs;
 }
 
@@ -45,7 +46,8 @@ public:
     static constexpr int kWindow = 5;
     static constexpr std::uint64_t kEveryNs = 500'000'000;
 
-    PipeWireLatency() : pid_(getpid())
+    explicit PipeWireLatency(const OutputStream& stream)
+        : pid_(getpid()), rate_(stream.rate), frameBytes_(stream.frameBytes)
     {
         pw_init(nullptr, nullptr);
         loop_ = pw_thread_loop_new("zorv-latency", nullptr);
@@ -101,6 +103,8 @@ private:
         std::uint32_t client = SPA_ID_INVALID;
         int pid = 0;
         bool viaPulse = false;
+        std::int64_t pulseQueueBytes = 0;  // tlength - minreq
+        int rate = 0;                      // of the stream, as its node says
         PipeWireLatency* owner = nullptr;
         std::uint32_t id = 0;
     };
@@ -174,7 +178,25 @@ private:
             node->pid = std::atoi(pid);
         if (const char* client = spa_dict_lookup(info->props, PW_KEY_CLIENT_ID))
             node->client = static_cast<std::uint32_t>(std::atoi(client));
-        node->viaPulse = spa_dict_lookup(info->props, "pulse.attr.tlength") != nullptr;
+        const char* tlength = spa_dict_lookup(info->props, "pulse.attr.tlength");
+        const char* minreq = spa_dict_lookup(info->props, "pulse.attr.minreq");
+        node->viaPulse = tlength != nullptr;
+        if (tlength != nullptr && minreq != nullptr)
+            node->pulseQueueBytes = std::max<std::int64_t>(std::atoll(tlength) - std::atoll(minreq), 0);
+        // "1/44100": the stream's own rate, which the pulse layer's
+        // attributes are counted in.
+        if (const char* rate = spa_dict_lookup(info->props, PW_KEY_NODE_RATE); rate != nullptr && rate[0] == '1')
+            node->rate = std::atoi(std::strchr(rate, '/') != nullptr ? std::strchr(rate, '/') + 1 : "0");
+    }
+
+    // The pulse layer's queue ahead of our next buffer, in ns; 0 where it
+    // cannot be counted.
+    std::int64_t pulseQueueNs(const Node& node) const
+    {
+        const int rate = node.rate > 0 ? node.rate : rate_;
+        if (!node.viaPulse || rate <= 0 || frameBytes_ <= 0 || node.pulseQueueBytes > (std::int64_t{1} << 32))
+            return 0;
+        return node.pulseQueueBytes / frameBytes_ * 1'000'000'000 / rate;
     }
 
     // Our stream's node: its own process id, or its client's.
@@ -226,6 +248,7 @@ private:
         PipeWireGraph graph;
         if (node != nullptr && findGraph(pod, node->id, graph)) {
             graph.viaPulse = node->viaPulse;
+            graph.pulseQueueNs = me->pulseQueueNs(*node);
             me->add(pipeWireDelayNs(graph));
         }
         me->dropProfiler();
@@ -330,6 +353,8 @@ private:
     }();
 
     const int pid_;
+    const int rate_;
+    const int frameBytes_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
     pw_core* core_ = nullptr;
@@ -351,6 +376,9 @@ private:
 
 }  // namespace
 
-std::unique_ptr<OutputLatency> makePipeWireLatency() { return std::make_unique<PipeWireLatency>(); }
+std::unique_ptr<OutputLatency> makePipeWireLatency(const OutputStream& stream)
+{
+    return std::make_unique<PipeWireLatency>(stream);
+}
 
 }  // namespace zorv

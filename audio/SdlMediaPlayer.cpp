@@ -180,7 +180,8 @@ void SdlMediaPlayer::openDevice()
     if (latencyFactory_) {
         const char* driver = SDL_GetCurrentAudioDriver();
         try {
-            latency_ = latencyFactory_(OutputStream{driver != nullptr ? driver : "", rate_, kBufferFrames});
+            latency_ = latencyFactory_(OutputStream{driver != nullptr ? driver : "", rate_, kBufferFrames,
+                                                    frameBytes_.load(std::memory_order_relaxed)});
         } catch (...) {
             latency_.reset();
         }
