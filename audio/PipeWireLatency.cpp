@@ -39,7 +39,8 @@ namespace {
 // own: finds our stream's node (SDL's own, or the one PipeWire's pulse layer
 // made for us) by our process id, and every half second reads one cycle of
 // the graph's profiler: the quantum and rate of the driver our node follows,
-// and the delay its device reports. pipeWireDelayNs() turns those into the
+// and the delay its device reports; the pulse layer's buffer attributes come
+// with the node's own properties. pipeWireDelayNs() turns those into the
 // delay; the median of the last kWindow figures is published.
 class PipeWireLatency final : public OutputLatency {
 public:
