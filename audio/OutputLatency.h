@@ -26,6 +26,7 @@ struct OutputStream {
     std::string driver;  // SDL_GetCurrentAudioDriver(): "pulseaudio", "pipewire", ...
     int rate = 0;        // frames per second of the device SDL opened
     int bufferFrames = 0;
+    int frameBytes = 0;  // of the format SDL hands the server (all channels)
 };
 
 // Makes the source for an opened device, or nullptr where there is nothing to

@@ -7,31 +7,30 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "audio/RecentFigures.h"
 #include "audio/ServerLatency.h"
 
 namespace zorv {
 
 std::int64_t pipeWireDelayNs(const PipeWireGraph& graph) noexcept
 {
-    if (graph.quantum <= 0 || graph.rate <= 0)
+    using namespace pipewire;
+    if (graph.quantum <= 0 || graph.quantum > kLargestQuantum || graph.rate <= 0 || graph.rate > kHighestRate ||
+        graph.deviceDelay < -kLargestDeviceDelay || graph.deviceDelay > kLargestDeviceDelay || graph.pulseQueueNs < 0 ||
+        graph.pulseQueueNs > kLongestPulseQueueNs)
         return -1;
     const std::int64_t quantumNs = graph.quantum * 1'000'000'000 / graph.rate;
-    const std::int64_t deviceNs = std::max<std::int64_t>(graph.deviceDelay, 0) * 1'000'000'000 / graph.rate;
-    // Fitted to the harness's measurements on PipeWire 0.3.65 with a null
-    // sink at quanta of 64 to 2048 frames (scripts/latency-bench.sh; table in
-    // docs/performance.md), within 1.7 ms at each. Through the pulse layer
-    // the stream's ring buffer (its tlength, about 11 ms at our buffer) comes
-    // on top of what the graph holds.
+    // Whichever sign the device's driver gives it (drivers differ).
+    const std::int64_t deviceNs = std::llabs(graph.deviceDelay) * 1'000'000'000 / graph.rate;
     if (graph.viaPulse)
-        return 9'600'000 + quantumNs * 256 / 100 + deviceNs;
-    return 630'000 + quantumNs * 250 / 100 + deviceNs;
+        return kPulseLayerNs + graph.pulseQueueNs + quantumNs * kPulseLayerQuantaPercent / 100 + deviceNs;
+    return kNativeNs + quantumNs * kNativeQuantaPercent / 100 + deviceNs;
 }
 
 namespace {
@@ -40,14 +39,16 @@ namespace {
 // own: finds our stream's node (SDL's own, or the one PipeWire's pulse layer
 // made for us) by our process id, and every half second reads one cycle of
 // the graph's profiler: the quantum and rate of the driver our node follows,
-// and the delay its device reports. pipeWireDelayNs() turns those into the
+// and the delay its device reports; the pulse layer's buffer attributes come
+// with the node's own properties. pipeWireDelayNs() turns those into the
 // delay; the median of the last kWindow figures is published.
 class PipeWireLatency final : public OutputLatency {
 public:
     static constexpr int kWindow = 5;
     static constexpr std::uint64_t kEveryNs = 500'000'000;
 
-    PipeWireLatency() : pid_(getpid())
+    explicit PipeWireLatency(const OutputStream& stream)
+        : pid_(getpid()), rate_(stream.rate), frameBytes_(stream.frameBytes)
     {
         pw_init(nullptr, nullptr);
         loop_ = pw_thread_loop_new("zorv-latency", nullptr);
@@ -103,6 +104,8 @@ private:
         std::uint32_t client = SPA_ID_INVALID;
         int pid = 0;
         bool viaPulse = false;
+        std::int64_t pulseQueueBytes = 0;  // tlength - minreq
+        int rate = 0;                      // of the stream, as its node says
         PipeWireLatency* owner = nullptr;
         std::uint32_t id = 0;
     };
@@ -176,7 +179,25 @@ private:
             node->pid = std::atoi(pid);
         if (const char* client = spa_dict_lookup(info->props, PW_KEY_CLIENT_ID))
             node->client = static_cast<std::uint32_t>(std::atoi(client));
-        node->viaPulse = spa_dict_lookup(info->props, "pulse.attr.tlength") != nullptr;
+        const char* tlength = spa_dict_lookup(info->props, "pulse.attr.tlength");
+        const char* minreq = spa_dict_lookup(info->props, "pulse.attr.minreq");
+        node->viaPulse = tlength != nullptr;
+        if (tlength != nullptr && minreq != nullptr)
+            node->pulseQueueBytes = std::max<std::int64_t>(std::atoll(tlength) - std::atoll(minreq), 0);
+        // "1/44100": the stream's own rate, which the pulse layer's
+        // attributes are counted in.
+        if (const char* rate = spa_dict_lookup(info->props, PW_KEY_NODE_RATE); rate != nullptr && rate[0] == '1')
+            node->rate = std::atoi(std::strchr(rate, '/') != nullptr ? std::strchr(rate, '/') + 1 : "0");
+    }
+
+    // The pulse layer's queue ahead of our next buffer, in ns; 0 where it
+    // cannot be counted.
+    std::int64_t pulseQueueNs(const Node& node) const
+    {
+        const int rate = node.rate > 0 ? node.rate : rate_;
+        if (!node.viaPulse || rate <= 0 || frameBytes_ <= 0 || node.pulseQueueBytes > (std::int64_t{1} << 32))
+            return 0;
+        return node.pulseQueueBytes / frameBytes_ * 1'000'000'000 / rate;
     }
 
     // Our stream's node: its own process id, or its client's.
@@ -200,7 +221,7 @@ private:
         if (me->gone_ || me->profiler_ != nullptr || me->profilerId_ == SPA_ID_INVALID)
             return;
         if (me->ourNode() == nullptr) {
-            me->count_ = 0;
+            me->figures_.clear();
             me->delayNs_.store(-1, std::memory_order_relaxed);
             return;
         }
@@ -228,6 +249,7 @@ private:
         PipeWireGraph graph;
         if (node != nullptr && findGraph(pod, node->id, graph)) {
             graph.viaPulse = node->viaPulse;
+            graph.pulseQueueNs = me->pulseQueueNs(*node);
             me->add(pipeWireDelayNs(graph));
         }
         me->dropProfiler();
@@ -301,12 +323,8 @@ private:
     {
         if (ns < 0)
             return;
-        window_[static_cast<std::size_t>(next_)] = ns;
-        next_ = (next_ + 1) % kWindow;
-        count_ = std::min(count_ + 1, kWindow);
-        std::array<std::int64_t, kWindow> sorted = window_;
-        std::nth_element(sorted.begin(), sorted.begin() + count_ / 2, sorted.begin() + count_);
-        delayNs_.store(sorted[static_cast<std::size_t>(count_ / 2)], std::memory_order_relaxed);
+        figures_.add(ns);
+        delayNs_.store(figures_.median(), std::memory_order_relaxed);
     }
 
     static constexpr pw_core_events kCoreEvents = [] {
@@ -336,6 +354,8 @@ private:
     }();
 
     const int pid_;
+    const int rate_;
+    const int frameBytes_;
     pw_thread_loop* loop_ = nullptr;
     pw_context* context_ = nullptr;
     pw_core* core_ = nullptr;
@@ -352,13 +372,14 @@ private:
     std::map<std::uint32_t, Node> nodes_;
     std::uint32_t profilerId_ = SPA_ID_INVALID;
     bool gone_ = false;
-    std::array<std::int64_t, kWindow> window_{};
-    int next_ = 0;
-    int count_ = 0;
+    RecentFigures<kWindow> figures_;
 };
 
 }  // namespace
 
-std::unique_ptr<OutputLatency> makePipeWireLatency() { return std::make_unique<PipeWireLatency>(); }
+std::unique_ptr<OutputLatency> makePipeWireLatency(const OutputStream& stream)
+{
+    return std::make_unique<PipeWireLatency>(stream);
+}
 
 }  // namespace zorv

@@ -1,10 +1,9 @@
+#include "audio/RecentFigures.h"
 #include "audio/ServerLatency.h"
 
 #include <pulse/pulseaudio.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -100,7 +99,7 @@ private:
         auto* me = static_cast<PulseLatency*>(self);
         if (eol != 0) {
             if (!me->found_ && ++me->misses_ >= kMissesForGone) {
-                me->count_ = 0;
+                me->answers_.clear();
                 me->delayNs_.store(-1, std::memory_order_relaxed);
             }
             return;
@@ -119,18 +118,9 @@ private:
 
     void add(std::int64_t ns)
     {
-        window_[static_cast<std::size_t>(next_)] = ns;
-        next_ = (next_ + 1) % kWindow;
-        count_ = std::min(count_ + 1, kWindow);
-        if (count_ < kFewest)
-            return;
-        std::array<std::int64_t, kWindow> sorted = window_;
-        std::sort(sorted.begin(), sorted.begin() + count_);
-        std::int64_t sum = 0;
-        const int from = count_ / 4, to = count_ - count_ / 4;
-        for (int i = from; i < to; ++i)
-            sum += sorted[static_cast<std::size_t>(i)];
-        delayNs_.store(sum / (to - from), std::memory_order_relaxed);
+        answers_.add(ns);
+        if (answers_.count() >= kFewest)
+            delayNs_.store(answers_.middleMean(), std::memory_order_relaxed);
     }
 
     const int pid_;
@@ -139,9 +129,7 @@ private:
     pa_time_event* timer_ = nullptr;
     std::atomic<std::int64_t> delayNs_{-1};
     // The mainloop thread's own.
-    std::array<std::int64_t, kWindow> window_{};
-    int next_ = 0;
-    int count_ = 0;
+    RecentFigures<kWindow> answers_;
     int misses_ = 0;
     bool found_ = false;
     std::uint32_t jitter_ = 1;

@@ -180,7 +180,8 @@ void SdlMediaPlayer::openDevice()
     if (latencyFactory_) {
         const char* driver = SDL_GetCurrentAudioDriver();
         try {
-            latency_ = latencyFactory_(OutputStream{driver != nullptr ? driver : "", rate_, kBufferFrames});
+            latency_ = latencyFactory_(OutputStream{driver != nullptr ? driver : "", rate_, kBufferFrames,
+                                                    frameBytes_.load(std::memory_order_relaxed)});
         } catch (...) {
             latency_.reset();
         }
@@ -213,14 +214,8 @@ std::int64_t SdlMediaPlayer::addLead(std::int64_t frames, std::int64_t atNs) noe
     // Split, so that frames * 10^9 cannot overflow in a game left running
     // for days.
     const std::int64_t framesAsNs = frames / rate * 1'000'000'000 + frames % rate * 1'000'000'000 / rate;
-    const std::int64_t lead = framesAsNs - atNs;
-    const int slot = leadCount_ % kClockCallbacks;
-    if (leadCount_ >= kClockCallbacks)
-        leadSum_ -= leads_[slot];
-    leads_[slot] = lead;
-    leadSum_ += lead;
-    ++leadCount_;
-    return leadSum_ / std::min(leadCount_, kClockCallbacks);
+    leads_.add(framesAsNs - atNs);
+    return leads_.mean();
 }
 
 SdlMediaPlayer::Mixed SdlMediaPlayer::readMixed() const noexcept

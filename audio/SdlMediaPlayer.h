@@ -4,7 +4,6 @@
 // the player hears; behind a sound server, the server's own delay is taken
 // off as well.
 
-#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -12,6 +11,7 @@
 
 #include "audio/MediaPlayer.h"
 #include "audio/OutputLatency.h"
+#include "audio/RecentFigures.h"
 
 struct _Mix_Music;
 
@@ -122,10 +122,8 @@ private:
     std::atomic<int> frameBytes_{0};  // set before the callback is installed
     std::atomic<int> clockRate_{0};   // likewise
 
-    // The audio thread's own: the last callbacks' leads and their sum.
-    std::array<std::int64_t, kClockCallbacks> leads_{};
-    std::int64_t leadSum_ = 0;
-    int leadCount_ = 0;
+    // The audio thread's own: the last callbacks' leads.
+    RecentFigures<kClockCallbacks> leads_;
 };
 
 }  // namespace zorv

@@ -9,6 +9,7 @@ namespace {
 // does not find its server stays at -1 and idle.
 class PulseOrPipeWire final : public OutputLatency {
 public:
+    explicit PulseOrPipeWire(const OutputStream& stream) : pipeWire_(makePipeWireLatency(stream)) {}
     std::int64_t delayNs() const noexcept override
     {
         const std::int64_t pulse = pulse_->delayNs();
@@ -17,7 +18,7 @@ public:
 
 private:
     std::unique_ptr<OutputLatency> pulse_ = makePulseLatency();
-    std::unique_ptr<OutputLatency> pipeWire_ = makePipeWireLatency();
+    std::unique_ptr<OutputLatency> pipeWire_;
 };
 
 }  // namespace
@@ -25,9 +26,9 @@ private:
 std::unique_ptr<OutputLatency> makeServerLatency(const OutputStream& stream)
 {
     if (stream.driver == "pulseaudio")
-        return std::make_unique<PulseOrPipeWire>();
+        return std::make_unique<PulseOrPipeWire>(stream);
     if (stream.driver == "pipewire")
-        return makePipeWireLatency();
+        return makePipeWireLatency(stream);
     return nullptr;
 }
 

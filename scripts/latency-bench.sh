@@ -11,12 +11,19 @@
 #
 # Runs: PulseAudio; PipeWire with pipewire-pulse and WirePlumber, through the
 # driver the game picks (pulseaudio) and through SDL's pipewire driver; SDL's
-# dummy driver (no server: nothing may change). For each server once more, the
-# server killed mid-song: the position must still reach the length. --sweep adds PipeWire runs at
-# forced quanta of 64 to 2048 frames, the data the PipeWire delay model is
-# fitted to. --check runs PulseAudio only and exits 1 unless taking the delay
-# off moved the median towards 0 by more than the spread (the audio-server
-# test). --build DIR uses DIR/bench/latency/latency_bench as built.
+# dummy driver (no server: nothing may change). On PipeWire the recorder's
+# convention is checked first (latency_bench --calibrate: bursts handed to
+# the graph at known cycles, recorded on the sink's monitor and through a
+# direct link, must come out at those cycles). On each server the game's
+# path is played once more with the delay taken off 20 ms too large: the
+# harness must see that error. For each server once more, the server killed
+# mid-song: the position must still reach the length. --sweep adds, at forced
+# quanta of 64 to 2048 frames, the calibration and both PipeWire paths: the
+# data the PipeWire delay is fitted to. --check is the audio-server test:
+# PulseAudio and both PipeWire paths, a few seconds of clicks each; exits 1
+# unless the median of heard - position is within 3 ms on every one (and the
+# PipeWire recorder's convention holds). --build DIR uses
+# DIR/bench/latency/latency_bench as built.
 #
 # Every server runs in a private runtime directory with its own sockets, its
 # own D-Bus session bus, HOME and configuration (PipeWire's "vm.overrides"
@@ -82,9 +89,15 @@ load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 mkdir -p "$work/none" && chmod 700 "$work/none"
 
 if [ -n "$check" ]; then
-  start_pulseaudio
   status=0
-  run "$work/pulseaudio" pulseaudio --label pulseaudio --recorder pulse --check || status=$?
+  start_pulseaudio
+  run "$work/pulseaudio" "" --label "PulseAudio" --recorder pulse --check || status=1
+  cleanup
+  start_pipewire
+  pw=$work/pipewire
+  run "$pw" "" --label "PipeWire" --calibrate --seconds 4 || status=1
+  run "$pw" "" --label "PipeWire, pulse layer" --recorder pipewire --check || status=1
+  run "$pw" pipewire --label "PipeWire, native" --recorder pipewire --check || status=1
   cleanup
   table
   exit "$status"
@@ -92,7 +105,7 @@ fi
 
 echo "== PulseAudio" >&2
 start_pulseaudio
-run "$work/pulseaudio" "" --label "PulseAudio, game's driver (pulseaudio)" --recorder pulse
+run "$work/pulseaudio" "" --label "PulseAudio, game's driver (pulseaudio)" --recorder pulse --error-ms 20
 cleanup
 # Again, for the server to be killed 3 s into an 8 s song.
 start_pulseaudio
@@ -102,17 +115,18 @@ cleanup
 echo "== PipeWire" >&2
 start_pipewire
 pw=$work/pipewire
-run "$pw" "" --label "PipeWire, game's driver (pulseaudio)" --recorder pipewire
+quantum() { in_env "$pw" pw-metadata -n settings 0 clock.force-quantum "$1" >/dev/null; }
+run "$pw" "" --label "PipeWire, recorder's convention, default quantum" --calibrate --seconds 6 || true
+run "$pw" "" --label "PipeWire, game's driver (pulseaudio)" --recorder pipewire --error-ms 20
 run "$pw" pipewire --label "PipeWire, SDL's pipewire driver" --recorder pipewire
 if [ -n "$sweep" ]; then
-  for quantum in 64 128 512 1024 2048; do
-    in_env "$pw" pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
-    run "$pw" "" --label "PipeWire, pulseaudio, quantum $quantum" --recorder pipewire
+  for q in 64 128 256 512 1024 2048; do
+    quantum "$q"
+    run "$pw" "" --label "PipeWire, recorder's convention, quantum $q" --calibrate --seconds 5 || true
+    run "$pw" "" --label "PipeWire, pulseaudio, quantum $q" --recorder pipewire
+    run "$pw" pipewire --label "PipeWire, pipewire, quantum $q" --recorder pipewire
   done
-  for quantum in 128 256 1024; do
-    in_env "$pw" pw-metadata -n settings 0 clock.force-quantum "$quantum" >/dev/null
-    run "$pw" pipewire --label "PipeWire, pipewire, quantum $quantum" --recorder pipewire
-  done
+  quantum 0
 fi
 cleanup
 start_pipewire

@@ -7,13 +7,18 @@ namespace zorv::autoplay {
 
 std::vector<double> risingEdgesMs(const std::vector<bench::Onset>& loud, std::int64_t songStartNs, int rate)
 {
-    // Consecutive samples lie 1/rate apart; a wider gap means quiet between.
+    // Consecutive samples lie 1/rate apart; a wider gap means quiet between
+    // (or, backwards, a new read whose time ran back: see below).
     const double gapNs = 1.5e9 / rate;
     std::vector<double> edges;
     for (std::size_t i = 0; i < loud.size(); ++i) {
-        if (i == 0 || static_cast<double>(loud[i].heardNs - loud[i - 1].heardNs) > gapNs)
+        if (i == 0 || std::abs(static_cast<double>(loud[i].heardNs - loud[i - 1].heardNs)) > gapNs)
             edges.push_back(static_cast<double>(loud[i].heardNs - songStartNs) / 1e6);
     }
+    // A record stream's latency figure jumps now and then (by hundreds of ms
+    // behind a null sink that has just woken up), and the times of the reads
+    // after it run backwards.
+    std::sort(edges.begin(), edges.end());
     return edges;
 }
 
@@ -33,6 +38,9 @@ std::vector<double> risingEdgesMs(const std::vector<float>& mono, int rate, floa
 Offset alignStretch(const std::vector<double>& heard, const std::vector<double>& song, double fromMs, double toMs,
                     double centreMs, double rangeMs, double binMs)
 {
+    if (!(rangeMs > 0) || !(binMs > 0) || !std::isfinite(centreMs) || !std::is_sorted(heard.begin(), heard.end()) ||
+        !std::is_sorted(song.begin(), song.end()))
+        return {(fromMs + toMs) / 2, centreMs, 0};
     const auto bins = static_cast<std::size_t>(std::ceil(2 * rangeMs / binMs)) + 1;
     std::vector<int> votes(bins, 0);
     const double low = centreMs - rangeMs;  // the smallest difference counted
@@ -42,8 +50,14 @@ Offset alignStretch(const std::vector<double>& heard, const std::vector<double>&
     for (auto s = first; s != last; ++s) {
         while (near != heard.end() && *near < *s + low)
             ++near;
-        for (auto h = near; h != heard.end() && *h <= *s + centreMs + rangeMs; ++h)
-            ++votes[static_cast<std::size_t>(std::lround((*h - *s - low) / binMs))];
+        for (auto h = near; h != heard.end() && *h <= *s + centreMs + rangeMs; ++h) {
+            // Within 0..bins - 1 by the bounds above, but only as far as the
+            // sums round alike: checked, since a vote outside is a write
+            // outside the histogram.
+            const long bin = std::lround((*h - *s - low) / binMs);
+            if (bin >= 0 && static_cast<std::size_t>(bin) < bins)
+                ++votes[static_cast<std::size_t>(bin)];
+        }
     }
     const auto best = std::max_element(votes.begin(), votes.end());
     const auto bin = static_cast<std::size_t>(best - votes.begin());

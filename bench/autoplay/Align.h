@@ -14,7 +14,7 @@
 namespace zorv::autoplay {
 
 // Times (ms on the song's clock: 0 is when its first sample was heard) of
-// the loud samples whose previous sample was not loud.
+// the loud samples whose previous sample was not loud, in ascending order.
 std::vector<double> risingEdgesMs(const std::vector<bench::Onset>& loud, std::int64_t songStartNs, int rate);
 // The same for the decoded song (ms from its first sample).
 std::vector<double> risingEdgesMs(const std::vector<float>& mono, int rate, float threshold);
@@ -27,7 +27,9 @@ struct Offset {
 
 // The most common difference heard - song between edges, within rangeMs of
 // centreMs, in bins of binMs, for the song's edges in [fromMs, toMs). No
-// votes when the most common lies at the edge of that range.
+// votes when the most common lies at the edge of that range, and none (the
+// offset centreMs) for edges not in ascending order, a range or bin that is
+// not positive or a centre that is not finite.
 Offset alignStretch(const std::vector<double>& heard, const std::vector<double>& song, double fromMs, double toMs,
                     double centreMs, double rangeMs, double binMs);
 

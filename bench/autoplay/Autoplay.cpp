@@ -378,8 +378,10 @@ PlayRecord play(const Options& o)
     ScreenWatch screen(game.window());
     std::unique_ptr<zorv::bench::Recorder> keeper;
     const std::int64_t startNs = startSong(game, o, p, r, keeper);
+    printStart(r);
     std::FILE* trace = o.trace.empty() ? nullptr : std::fopen(o.trace.c_str(), "w");
     const auto pressNs = playAll(game, o, p, startNs, r, trace);
+    printPresses(r);
     sleepUntil(std::max(nowNs(), startNs + std::int64_t{p.song.lengthMs} * 1'000'000) + 500'000'000);
 
     std::vector<Offset> heard;
@@ -401,7 +403,9 @@ PlayRecord play(const Options& o)
         compareTruth(p.notes, truthOnsetsMs(o.truth), r);
     if (trace != nullptr)
         std::fclose(trace);
+    printHeard(r);
     r.board = readScoreBoard(game);
+    printBoard(r);
     game.altKey('c');  // the game's own close button
     return r;
 }
@@ -414,7 +418,7 @@ int main(int argc, char** argv)
         const Options options = parse(argc, argv);
         // The kernel's default timer slack would wake every press up to 50 us late.
         prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0);
-        printRecord(play(options));
+        play(options);
         return 0;
     } catch (const std::exception& error) {
         std::fprintf(stderr, "autoplay: %s\n", error.what());

@@ -28,26 +28,42 @@ std::string spreadText(const std::vector<double>& values)
 
 }  // namespace
 
-void printRecord(const PlayRecord& r)
+// Each part is printed, and flushed, as soon as what it shows is known: a
+// play that fails later (or a crash) keeps what was measured.
+
+void printStart(const PlayRecord& r)
 {
     std::printf("== %s\n", r.label.c_str());
     std::printf("  chart: %zu notes over a %.1f s song; presses %+.0f ms from each beat\n", r.notes, r.songSeconds,
                 r.offsetMs);
-    if (r.sound) {
+    if (r.sound)
         std::printf(
             "  song start: first sound %.2f ms into the song, heard %.1f ms after the start key, "
-            "known %.1f ms after it was heard; the whole song's recording puts it %+.2f ms from there\n",
-            r.firstSoundMs, r.heardAfterKeyMs, r.foundAfterMs, r.anchorCheckMs);
-        std::printf("  song heard - expected from its start (2 s stretches): %s; drift %+.2f ms/min\n",
-                    spreadText(r.heardResidualMs).c_str(), slope(r.heardAtMinutes, r.heardResidualMs));
-        std::printf("  the ear moved the start %zu times, %+.2f ms in all\n", r.earCorrections, r.earMovedMs);
-    } else {
+            "known %.1f ms after it was heard\n",
+            r.firstSoundMs, r.heardAfterKeyMs, r.foundAfterMs);
+    else
         std::printf("  song start: taken as the start key (no sound to listen to)\n");
-    }
+    std::fflush(stdout);
+}
+
+void printPresses(const PlayRecord& r)
+{
+    if (r.sound)
+        std::printf("  the ear moved the start %zu times, %+.2f ms in all\n", r.earCorrections, r.earMovedMs);
     std::printf("  press sent - when it was due: %s\n", spreadText(r.pressLateMs).c_str());
     std::printf("  press XTest round trip: %s\n", spreadText(r.pressRoundTripMs).c_str());
-    if (r.sound)
+    std::fflush(stdout);
+}
+
+void printHeard(const PlayRecord& r)
+{
+    if (r.sound) {
+        std::printf("  the whole song's recording puts the song's start %+.2f ms from where it was found\n",
+                    r.anchorCheckMs);
+        std::printf("  song heard - expected from its start (2 s stretches): %s; drift %+.2f ms/min\n",
+                    spreadText(r.heardResidualMs).c_str(), slope(r.heardAtMinutes, r.heardResidualMs));
         std::printf("  press sent - its beat as heard: %s\n", spreadText(r.pressHeardMs).c_str());
+    }
     if (!r.pressTruthMs.empty() || r.truthMissing > 0)
         std::printf("  press sent - nearest true onset as heard: %s; %zu notes with none within 50 ms\n",
                     spreadText(r.pressTruthMs).c_str(), r.truthMissing);
@@ -58,10 +74,15 @@ void printRecord(const PlayRecord& r)
             std::printf("  game: beat as heard - great window's start, %s: %s\n", names[j],
                         spreadText(r.beatIntoGreatMs[j]).c_str());
     }
-    const ScoreBoard& b = r.board;
-    const int judged = b.great + b.good + b.bad + b.miss;
     std::printf("  judgements drawn: great %d, good %d, bad %d, miss %d\n", r.screenCounts[0], r.screenCounts[1],
                 r.screenCounts[2], r.screenCounts[3]);
+    std::fflush(stdout);
+}
+
+void printBoard(const PlayRecord& r)
+{
+    const ScoreBoard& b = r.board;
+    const int judged = b.great + b.good + b.bad + b.miss;
     std::printf("  score board (%s): great %d, good %d, bad %d, miss %d, sum %d; %d judgements for %zu notes\n",
                 b.raw.c_str(), b.great, b.good, b.bad, b.miss, b.sum, judged, r.notes);
     std::printf("RESULT\t%s\t%zu\t%d\t%d\t%d\t%d\t%zu\t%d\n", r.label.c_str(), r.notes, b.great, b.good, b.bad, b.miss,

@@ -46,6 +46,12 @@ struct PlayRecord {
     ScoreBoard board;
 };
 
-void printRecord(const PlayRecord& r);
+// The record in four parts, each printed (and flushed) once what it shows is
+// known: the chart and the song's start; the presses; the song as heard and
+// the game's side; the score board and the RESULT line.
+void printStart(const PlayRecord& r);
+void printPresses(const PlayRecord& r);
+void printHeard(const PlayRecord& r);
+void printBoard(const PlayRecord& r);
 
 }  // namespace zorv::autoplay
