@@ -1,4 +1,4 @@
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 #include <stdexcept>
 #include <utility>

@@ -5,7 +5,7 @@
 // arrangements, a long song) and to be honest work for an onset detector:
 // soft attacks, pads, reverb and echoes next to clear hits.
 
-#include "Score.h"
+#include "tools/songs/Score.h"
 
 #include <string>
 #include <vector>

@@ -1,11 +1,9 @@
-#include "Evaluate.h"
+#include "tools/corpus/Evaluate.h"
 
-#include "chart/Chart.h"
 #include "charting/Charting.h"
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 
 namespace zorv::corpus {
 namespace {
@@ -32,25 +30,9 @@ double median(std::vector<double> values)
 
 }  // namespace
 
-std::vector<ChartNote> chartNotes(std::string_view chartText)
+ChartFigures evaluate(const Truth& truth, const std::vector<ChartNote>& notes)
 {
-    // The table is 60 KB: on the heap, not the stack.
-    const auto table = std::make_unique<ChartTable>();
-    readChart(*table, chartText);
-    std::vector<ChartNote> notes;
-    for (int i = 1; i < kChartRecords; ++i) {
-        const auto& record = (*table)[static_cast<std::size_t>(i)];
-        const int lane = chartNumber(record.col1);
-        if (!isLane(lane))
-            break;
-        notes.push_back({lane, chartNumber(record.col2)});
-    }
-    return notes;
-}
-
-Placement evaluate(const Truth& truth, const std::vector<ChartNote>& notes)
-{
-    Placement out;
+    ChartFigures out;
     if (notes.empty() || truth.onsets.empty())
         return out;
     std::vector<double> onsets, beats;

@@ -5,10 +5,10 @@
 // as the note. Each note is measured against the nearest true onset of any
 // part or drum, and against the nearest true beat.
 
-#include "Truth.h"
+#include "chart/Chart.h"
+#include "tools/corpus/Truth.h"
 
 #include <cstddef>
-#include <string_view>
 #include <vector>
 
 namespace zorv::corpus {
@@ -16,16 +16,8 @@ namespace zorv::corpus {
 // How far a note may sit from an onset or a beat and still count as on it.
 inline constexpr double kToleranceMs = 20.0;
 
-struct ChartNote {
-    int lane = 0;
-    int timeMs = 0;
-};
-
-// The notes of a chart as the game reads them: the rules' reader, then the
-// records after the header up to the first whose lane is not 1..4.
-std::vector<ChartNote> chartNotes(std::string_view chartText);
-
-struct Placement {
+// A chart's figures against its song's truth.
+struct ChartFigures {
     std::size_t notes = 0;
     double onOnsets = 0;        // share of notes within kToleranceMs of a true onset, 0..1
     double medianOffsetMs = 0;  // median of (note's beat - nearest onset); positive: late
@@ -33,8 +25,9 @@ struct Placement {
     double notesPerSecond = 0;  // over the whole audio
 };
 
-// All zero for a chart without notes.
-Placement evaluate(const Truth& truth, const std::vector<ChartNote>& notes);
+// `notes` as the game reads them (readChart, then chartNotes). All zero for a
+// chart without notes.
+ChartFigures evaluate(const Truth& truth, const std::vector<ChartNote>& notes);
 
 // The share of the song's time that lies within kToleranceMs of an onset:
 // what notes placed at random would score. A dense song makes the onset

@@ -1,4 +1,4 @@
-#include "Midi.h"
+#include "tools/corpus/Midi.h"
 
 #include <algorithm>
 #include <map>

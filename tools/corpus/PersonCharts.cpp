@@ -1,4 +1,4 @@
-#include "PersonCharts.h"
+#include "tools/corpus/PersonCharts.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,7 +6,7 @@
 // time, as a player hears it. Times are ms from the start of the audio: these
 // songs carry no delay, and a person's note sounds at its own time.
 
-#include "Midi.h"
+#include "tools/corpus/Midi.h"
 
 #include <array>
 #include <string_view>

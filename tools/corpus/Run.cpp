@@ -1,4 +1,4 @@
-#include "Run.h"
+#include "tools/corpus/Run.h"
 
 #include <chrono>
 #include <fcntl.h>

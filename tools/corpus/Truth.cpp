@@ -1,4 +1,4 @@
-#include "Truth.h"
+#include "tools/corpus/Truth.h"
 
 #include <algorithm>
 #include <charconv>

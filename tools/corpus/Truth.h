@@ -4,7 +4,7 @@
 // are in ms from the first sample of the rendered audio, as the sounds were
 // placed (nudges included), so they hold for the audio sample for sample.
 
-#include "Score.h"
+#include "tools/songs/Score.h"
 
 #include <cstdint>
 #include <string>

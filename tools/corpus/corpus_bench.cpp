@@ -9,9 +9,9 @@
 //
 // The maker is run as MAKER ARGS... AUDIO --level LEVEL -o CHART.
 
-#include "Evaluate.h"
-#include "Run.h"
-#include "Truth.h"
+#include "tools/corpus/Evaluate.h"
+#include "tools/corpus/Run.h"
+#include "tools/corpus/Truth.h"
 #include "chart/Chart.h"
 
 #include <algorithm>
@@ -282,7 +282,9 @@ void row(const corpus::Truth& truth, const Made& m, Targets& targets)
         return;
     }
     targets.made.pass(where);
-    const auto p = corpus::evaluate(truth, corpus::chartNotes(readFile(m.chart)));
+    const auto table = std::make_unique<ChartTable>();  // 60 KB: on the heap
+    readChart(*table, readFile(m.chart));
+    const auto p = corpus::evaluate(truth, chartNotes(*table));
     const double lengthS = truth.lengthMs / 1000.0;
     const double speed = lengthS / std::max(m.leastCpuSeconds, 1e-9);
     const double wallSpeed = lengthS / std::max(m.fastest.wallSeconds, 1e-9);

@@ -9,8 +9,9 @@
 // onset, hard every onset; notes are thinned to a level's spacing, kept
 // within the game's note limit and dealt to the lanes in turn.
 
-#include "Truth.h"
 #include "charting/Charting.h"
+#include "tools/chartfile/Write.h"
+#include "tools/corpus/Truth.h"
 
 #include <algorithm>
 #include <charconv>
@@ -86,13 +87,13 @@ std::string oracleChart(const corpus::Truth& truth, const std::string& level, co
     const double gap = level == "easy" ? 600.0 : level == "medium" ? 400.0 : 260.0;
     const double first = charting::kLeadMs;
     const double last = truth.lengthMs - (kArrowLifetime - charting::kLeadMs) - 100.0;
-    std::string chart = truth.name + " " + audio + "\n";
+    std::vector<ChartNote> notes;
     int lane = 0;
     for (const int beat : thin(candidates(truth, level), first, last, gap)) {
-        chart += std::to_string(lane + 1) + " " + std::to_string(beat - charting::kLeadMs + shift) + "\n";
+        notes.push_back({lane + 1, beat - charting::kLeadMs + shift});
         lane = (lane + 1) % kLaneCount;
     }
-    return chart + "0 0\n";
+    return chartfile::chartText(truth.name, audio, notes);
 }
 
 }  // namespace

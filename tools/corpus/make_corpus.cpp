@@ -5,9 +5,9 @@
 //
 //   make-corpus [--force] [--only NAME] [--list] <dir>
 
-#include "Corpus.h"
-#include "Synth.h"
-#include "Truth.h"
+#include "tools/corpus/Corpus.h"
+#include "tools/songs/Synth.h"
+#include "tools/corpus/Truth.h"
 
 #include <cstdio>
 #include <exception>

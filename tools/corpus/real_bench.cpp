@@ -20,11 +20,12 @@
 // are printed. Exits 1 when a target is missed, 2 on bad usage or an
 // unreadable file.
 
-#include "Alignment.h"
-#include "Evaluate.h"
-#include "Groove.h"
-#include "Midi.h"
-#include "PersonCharts.h"
+#include "tools/corpus/Alignment.h"
+#include "tools/corpus/Evaluate.h"
+#include "tools/corpus/Groove.h"
+#include "tools/corpus/Midi.h"
+#include "tools/corpus/PersonCharts.h"
+#include "chart/Chart.h"
 #include "charting/Charting.h"
 
 #include <algorithm>
@@ -35,6 +36,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -98,10 +100,15 @@ std::vector<double> halfBeatLater(const std::vector<double>& notes, const std::v
     return out;
 }
 
+void moveBy(std::vector<double>& times, double ms)
+{
+    for (double& t : times)
+        t += ms;
+}
+
 std::vector<double> shifted(std::vector<double> notes, double ms)
 {
-    for (double& t : notes)
-        t += ms;
+    moveBy(notes, ms);
     return notes;
 }
 
@@ -141,12 +148,6 @@ std::vector<std::int16_t> readSamples(const fs::path& path)
     std::vector<std::int16_t> out(bytes.size() / sizeof(std::int16_t));
     std::memcpy(out.data(), bytes.data(), out.size() * sizeof(std::int16_t));
     return out;
-}
-
-void moveBy(std::vector<double>& times, double ms)
-{
-    for (double& t : times)
-        t += ms;
 }
 
 Song loadSong(const Options& o, const fs::path& folder)
@@ -216,10 +217,6 @@ std::vector<std::string> split(const std::string& text, char by)
     return out;
 }
 
-}  // namespace
-
-namespace {
-
 // The lowest of a figure over the charts it applies to, and where.
 struct Lowest {
     double value = 0;
@@ -242,6 +239,18 @@ struct Tally {
     int agreeCount = 0;
 };
 
+// When each note of the chart at `path` is heard: its time as the game reads
+// it, plus the lead.
+std::vector<double> heardTimes(const fs::path& path)
+{
+    const auto table = std::make_unique<ChartTable>();  // 60 KB: on the heap
+    readChart(*table, readFile(path));
+    std::vector<double> times;
+    for (const auto& note : chartNotes(*table))
+        times.push_back(note.timeMs + static_cast<double>(charting::kLeadMs));
+    return times;
+}
+
 void chartRow(const Options& o, const Song& song, const std::string& level, Tally& tally)
 {
     const std::string where = song.name + " " + level;
@@ -253,9 +262,7 @@ void chartRow(const Options& o, const Song& song, const std::string& level, Tall
         printRow("CHART", {song.name, level, "-", "-", "-", "-", "-", "-", "-", "-", "-", "-", "MISS: no chart"});
         return;
     }
-    std::vector<double> notes;
-    for (const auto& note : chartNotes(readFile(chart)))
-        notes.push_back(note.timeMs + static_cast<double>(charting::kLeadMs));
+    const std::vector<double> notes = heardTimes(chart);
     const auto& p = song.person;
     const double bpm = makerTempo(fs::path(chart).replace_extension(".log"));
     const bool tempoOk = tempoMatches(bpm, p.tempoBpm);

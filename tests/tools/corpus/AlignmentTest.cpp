@@ -1,4 +1,4 @@
-#include "Alignment.h"
+#include "tools/corpus/Alignment.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "Groove.h"
+#include "tools/corpus/Groove.h"
 
 #include <gtest/gtest.h>
 

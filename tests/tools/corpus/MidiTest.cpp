@@ -1,5 +1,5 @@
-#include "Midi.h"
-#include "PersonCharts.h"
+#include "tools/corpus/Midi.h"
+#include "tools/corpus/PersonCharts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Corpus.h"
-#include "Synth.h"
-#include "Truth.h"
+#include "tools/corpus/Corpus.h"
+#include "tools/songs/Synth.h"
+#include "tools/corpus/Truth.h"
 
 #include <gtest/gtest.h>
 

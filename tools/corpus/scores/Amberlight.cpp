@@ -3,7 +3,7 @@
 // strings, bass and brushes. The flute breathes in over 30 ms and the
 // strings over 180 ms, so the clean attacks are the piano's and the bass's.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

@@ -3,7 +3,7 @@
 // comping on the Charleston rhythm, the head and two choruses on vibes, a
 // piano chorus. Everybody plays a little loose, as players do.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

@@ -3,7 +3,7 @@
 // strings in the middle section; a marimba answers, a light kick, rim and
 // shaker keep time. The downbeat is the bass's, the other beats the piano's.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

@@ -3,7 +3,7 @@
 // a vibraphone hook, brass stabs in the second half. The swing moves the
 // hats and the off-beat chords off the straight grid while the beats stay.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

@@ -4,7 +4,7 @@
 // beat is the dotted quarter, two to a bar; the guitar's even eighths make
 // the three-eighth grouping something a tracker has to find.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

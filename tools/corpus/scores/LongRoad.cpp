@@ -5,7 +5,7 @@
 // half time, a breakdown, a last chorus and an outro. Played twice it makes
 // the ten-minute case for the memory figure.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // land between the notes, a pad pumping under the kick. Two quieter breaks
 // in half time. Most of the time something starts every 83 ms.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

@@ -4,7 +4,7 @@
 // bells alone, quiet; most of the song has a clear attack only every beat
 // or two, so a chart has to be sparse to stay on the music.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {

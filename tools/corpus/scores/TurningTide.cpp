@@ -3,7 +3,7 @@
 // by bar (116, 106, 96, 84) to the final chord. Organ chords (no decay, only
 // a key click to find them by), piano and brass leads, strings, rock drums.
 
-#include "Corpus.h"
+#include "tools/corpus/Corpus.h"
 
 namespace zorv::corpus {
 namespace {
