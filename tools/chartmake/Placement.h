@@ -10,6 +10,7 @@
 
 #include "tools/chartmake/Analysis.h"
 #include "tools/chartmake/Beats.h"
+#include "tools/chartmake/Rhythm.h"
 
 namespace zorv::chartmake {
 
