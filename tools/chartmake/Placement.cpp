@@ -19,27 +19,35 @@ struct LevelRule {
     // chart: long songs and sparse ones differ by level too.
     double share;
     std::int32_t minGapMs;  // between any two notes
-    // Weight of an onset by where it falls: on a beat, an eighth, a
-    // sixteenth, a triplet, off the grid; 0 leaves them out.
-    std::array<float, 5> weight;
+    // Where on the grid its notes may fall: on a beat, an eighth, a
+    // sixteenth, a triplet, off the grid.
+    std::array<bool, 5> allows;
 };
 
 // The bundled charts, written by hand from the scores, run at 1.2 notes a
 // second (easy) and 1.8 (medium). Easy keeps to the beat, medium to its
 // eighths (and a swing's thirds), hard follows the music's own rhythm.
 constexpr LevelRule kRules[] = {
-    {Level::easy, "easy", 1.1, 0.6, 450, {1.0f, 0.0f, 0.0f, 0.0f, 0.0f}},
-    {Level::medium, "medium", 1.9, 0.8, 200, {1.0f, 0.8f, 0.0f, 0.6f, 0.0f}},
-    {Level::hard, "hard", 2.8, 1.0, charting::kMinNoteGapMs, {1.0f, 0.8f, 0.6f, 0.6f, 0.3f}},
+    {Level::easy, "easy", 1.1, 0.6, 450, {true, false, false, false, false}},
+    {Level::medium, "medium", 1.9, 0.8, 200, {true, true, false, false, false}},
+    {Level::hard, "hard", 2.8, 1.0, charting::kMinNoteGapMs, {true, true, true, true, true}},
 };
 static_assert(kRules[2].minGapMs >= charting::kMinNoteGapMs);
 
 const LevelRule& ruleOf(Level level) { return kRules[static_cast<int>(level)]; }
 
-// Above this tempo easy keeps to every other beat: half notes.
-constexpr double kHalvesFromBpm = 135;
-// The first beat of a bar weighs this much more.
-constexpr float kDownbeatWeight = 1.15f;
+// How an onset ranks by where it falls: on a beat, an eighth, a sixteenth,
+// a triplet, off the grid. Each step down halves, so that a passage gets
+// all its beats before its eighths and all its eighths before its
+// sixteenths, and its notes run evenly: a louder passage gets its eighths
+// before a quiet one gets its beats.
+constexpr std::array<float, 5> kRank = {1.0f, 0.5f, 0.25f, 0.3f, 0.1f};
+// The second and fourth beats of a bar rank this much lower, so that a
+// passage with room for only some of its beats gets half notes, evenly.
+constexpr float kOffBeatOfBar = 0.7f;
+// A place fewer than this share of a rhythm's bars play ranks below every
+// place the rhythm plays throughout: a fill, not the pattern.
+constexpr float kPatternPresence = 0.5f;
 // No stretch of the song with onsets sure to be music longer than this
 // goes without a note.
 constexpr std::int32_t kLongestBareMs = 12000;
@@ -141,16 +149,22 @@ std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats
             ++leftOut.unsure;
             continue;
         }
-        const float downbeat = r.metre == Metre::beat && r.inBar == 0 ? kDownbeatWeight : 1.0f;
-        result.push_back({ms, r.pattern * r.intensity * downbeat, relative[i], r.metre, r.inBar,
+        const float pattern = r.presence >= kPatternPresence ? 1.0f : 0.2f * r.presence;
+        const float rank = kRank[static_cast<std::size_t>(r.metre)] * (r.inBar % 2 != 0 ? kOffBeatOfBar : 1.0f);
+        result.push_back({ms, rank * r.loudness * pattern, relative[i], r.metre, r.inBar,
                           reversedBits(static_cast<std::uint32_t>(i))});
     }
     return result;
 }
 
+// Above this tempo easy keeps to the first and third beats of a bar: half
+// notes. On a song at 150 BPM, letting the other beats in where those had
+// no onset took easy's notes on the song's beats from 90 % to 83 %.
+constexpr double kHalvesFromBpm = 135;
+
 bool allowed(const Candidate& c, const LevelRule& rule, bool halves)
 {
-    if (rule.weight[static_cast<std::size_t>(c.metre)] <= 0)
+    if (!rule.allows[static_cast<std::size_t>(c.metre)])
         return false;
     return !(halves && rule.level == Level::easy && c.inBar % 2 != 0);
 }

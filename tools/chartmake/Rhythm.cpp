@@ -76,6 +76,7 @@ double cosine(const std::vector<float>& a, const std::vector<double>& sum)
 struct Rhythms {
     std::vector<int> ofBar;                // the rhythm each bar plays, -1 for an empty bar
     std::vector<std::vector<double>> sum;  // per rhythm, its bars' strengths summed per place
+    std::vector<std::vector<int>> played;  // per rhythm and place, how many of its bars have an onset there
     std::vector<int> bars;                 // per rhythm, how many bars play it
 };
 
@@ -100,11 +101,14 @@ Rhythms groupBars(const std::vector<std::vector<float>>& bars)
         if (best < 0) {
             best = static_cast<int>(r.sum.size());
             r.sum.emplace_back(bars[b].size(), 0.0);
+            r.played.emplace_back(bars[b].size(), 0);
             r.bars.push_back(0);
         }
         const auto k = static_cast<std::size_t>(best);
-        for (std::size_t i = 0; i < bars[b].size(); ++i)
+        for (std::size_t i = 0; i < bars[b].size(); ++i) {
             r.sum[k][i] += bars[b][i];
+            r.played[k][i] += bars[b][i] > 0 ? 1 : 0;
+        }
         ++r.bars[k];
         r.ofBar[b] = best;
     }
@@ -133,7 +137,7 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
     std::vector<float> strength(onsets.size());
     for (std::size_t i = 0; i < onsets.size(); ++i) {
         strength[i] = std::min(onsets[i].strength / loud, 2.0f);
-        result[i] = {beats.ms.empty() ? Metre::beat : Metre::off, -1, -1, strength[i], 1};
+        result[i] = {beats.ms.empty() ? Metre::beat : Metre::off, -1, -1, 1, strength[i]};
     }
     if (beats.ms.size() < 2)
         return result;
@@ -171,20 +175,20 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
         at = std::max(at, strength[i]);
     }
     const Rhythms rhythms = groupBars(bars);
-    std::vector<double> meanLoudness;
-    for (std::size_t k = 0; k < rhythms.sum.size(); ++k)
-        meanLoudness.push_back(total(rhythms.sum[k]) / rhythms.bars[k]);
+    std::vector<float> loudness;
+    for (std::size_t k = 0; k < rhythms.sum.size(); ++k) {
+        double played = 0;
+        for (int count : rhythms.played[k])
+            played += count;
+        loudness.push_back(static_cast<float>(total(rhythms.sum[k]) / std::max(1.0, played)));
+    }
     for (std::size_t i = 0; i < onsets.size(); ++i) {
         RhythmOnset& r = result[i];
         if (r.bar < 0)
             continue;
-        const int k = rhythms.ofBar[static_cast<std::size_t>(r.bar)];
-        const auto rk = static_cast<std::size_t>(k);
-        const double count = rhythms.bars[rk];
-        r.pattern = static_cast<float>(rhythms.sum[rk][slot[i]] / count);
-        const double mean = meanLoudness[rk];
-        const double mine = total(bars[static_cast<std::size_t>(r.bar)]);
-        r.intensity = mean > 0 ? static_cast<float>(std::clamp(std::sqrt(mine / mean), 0.5, 1.5)) : 1.0f;
+        const auto k = static_cast<std::size_t>(rhythms.ofBar[static_cast<std::size_t>(r.bar)]);
+        r.presence = static_cast<float>(rhythms.played[k][slot[i]]) / static_cast<float>(rhythms.bars[k]);
+        r.loudness = loudness[k];
     }
     return result;
 }

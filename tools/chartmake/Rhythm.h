@@ -6,9 +6,9 @@
 // quarters, its thirds) or off it. Each bar is then the strength of its
 // onsets at each place of the grid; bars that play alike (their strengths
 // correlate) form one rhythm, wherever they are in the song, and each
-// onset is scored by its rhythm's mean strength at its place. So the notes
-// chosen by score keep one pattern through a passage, and a passage heard
-// again gets the same pattern.
+// onset is scored by how many of its rhythm's bars play at its place and
+// how loud the rhythm is. So notes chosen by score keep one pattern through
+// a passage, and a passage heard again gets the same pattern.
 
 #include <cstdint>
 #include <vector>
@@ -33,14 +33,18 @@ inline constexpr double kOnGridMs = 35;
 
 struct RhythmOnset {
     Metre metre = Metre::off;
-    int bar = -1;         // the bar it falls in, counted from 0; -1 before the first beat or without beats
-    int inBar = -1;       // the beat of the bar it falls on or after, 0 the bar's first; -1 as bar
-    float pattern = 0;    // its rhythm's mean strength at its place, against the song's loud onsets
-    float intensity = 1;  // its bar's loudness against its rhythm's mean, 0.5..1.5
+    int bar = -1;    // the bar it falls in, counted from 0; -1 before the first beat or without beats
+    int inBar = -1;  // the beat of the bar it falls on or after, 0 the bar's first; -1 as bar
+    // Share of its rhythm's bars with an onset at its place, 0..1: a place
+    // most bars play is the rhythm's, one a few play is a fill.
+    float presence = 1;
+    // Its rhythm's mean onset strength against the song's loud onsets (its
+    // 90th percentile), 0..2: how loud the passage plays.
+    float loudness = 0;
 };
 
 // One per onset of `features.onsets`, in their order. Without beats, every
-// onset is on the beat and its pattern is its own strength. Deterministic.
+// onset is on the beat and its loudness is its own strength. Deterministic.
 std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats);
 
 }  // namespace zorv::chartmake
