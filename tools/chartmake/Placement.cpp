@@ -46,9 +46,10 @@ constexpr std::array<float, 5> kRank = {1.0f, 0.5f, 0.25f, 0.3f, 0.1f};
 // passage with room for only some of its beats gets half notes, evenly.
 constexpr float kOffBeatOfBar = 0.7f;
 // A place fewer than this share of a rhythm's bars play ranks below every
-// place the rhythm plays throughout: a fill, not the pattern. And an onset
-// weaker than the loud ones around it ranks lower by as much: in a sparse
-// song the rhythm alone took echoes, 16 % of a hard chart's notes.
+// place the rhythm plays throughout: a fill, not the pattern. (Ranking the
+// onsets weaker than the loud ones around them lower still broke the
+// patterns of band recordings, steadiness 0.41 to 0.26, and kept no echo
+// out that the sureness thresholds below do not.)
 constexpr float kPatternPresence = 0.5f;
 // No stretch of the song with onsets sure to be music longer than this
 // goes without a note.
@@ -153,8 +154,7 @@ std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats
         }
         const float pattern = r.presence >= kPatternPresence ? 1.0f : 0.2f * r.presence;
         const float rank = kRank[static_cast<std::size_t>(r.metre)] * (r.inBar % 2 != 0 ? kOffBeatOfBar : 1.0f);
-        const float own = std::min(1.0f, relative[i]);
-        result.push_back({ms, rank * r.loudness * pattern * own, relative[i], r.metre, r.inBar,
+        result.push_back({ms, rank * r.loudness * pattern, relative[i], r.metre, r.inBar,
                           reversedBits(static_cast<std::uint32_t>(i))});
     }
     return result;
