@@ -42,8 +42,11 @@ const LevelRule& ruleOf(Level level) { return kRules[static_cast<int>(level)]; }
 // sixteenths, and its notes run evenly: a louder passage gets its eighths
 // before a quiet one gets its beats.
 constexpr std::array<float, 5> kRank = {1.0f, 0.5f, 0.25f, 0.3f, 0.1f};
-// The second and fourth beats of a bar rank this much lower, so that a
-// passage with room for only some of its beats gets half notes, evenly.
+// What falls on or after the third beat of a bar ranks this much lower than
+// on or after its first, and on or after the second and fourth lower still,
+// so that a passage with room for only some of its beats gets whole notes,
+// then half notes, evenly, rather than a scatter of its quarters.
+constexpr float kThirdOfBar = 0.85f;
 constexpr float kOffBeatOfBar = 0.7f;
 // A place fewer than this share of a rhythm's bars play ranks below every
 // place the rhythm plays throughout: a fill, not the pattern. (Ranking the
@@ -153,7 +156,8 @@ std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats
             continue;
         }
         const float pattern = r.presence >= kPatternPresence ? 1.0f : 0.2f * r.presence;
-        const float rank = kRank[static_cast<std::size_t>(r.metre)] * (r.inBar % 2 != 0 ? kOffBeatOfBar : 1.0f);
+        const float inBar = r.inBar == 0 ? 1.0f : r.inBar == 2 ? kThirdOfBar : kOffBeatOfBar;
+        const float rank = kRank[static_cast<std::size_t>(r.metre)] * inBar;
         result.push_back({ms, rank * r.loudness * pattern, relative[i], r.metre, r.inBar,
                           reversedBits(static_cast<std::uint32_t>(i))});
     }
