@@ -54,9 +54,6 @@ constexpr float kOffBeatOfBar = 0.7f;
 // patterns of band recordings, steadiness 0.41 to 0.26, and kept no echo
 // out that the sureness thresholds below do not.)
 constexpr float kPatternPresence = 0.5f;
-// No stretch of the song with onsets sure to be music longer than this
-// goes without a note.
-constexpr std::int32_t kLongestBareMs = 12000;
 
 // An onset's strength is judged against the strong onsets around it (their
 // 90th percentile within this many ms either side), so a quiet verse is
