@@ -124,6 +124,34 @@ double total(const std::vector<T>& v)
     return sum;
 }
 
+struct BeatGrid {
+    std::vector<int> inBar;      // per beat, its place in the bar
+    std::vector<int> barOfBeat;  // per beat, its bar
+    double medianGap = 0;        // ms between beats
+};
+
+// Bars: a new one wherever the place in the bar does not go on rising.
+// Beats without places in the bar take them in turn.
+BeatGrid gridOf(const Beats& beats)
+{
+    BeatGrid grid;
+    grid.inBar = beats.inBar;
+    if (grid.inBar.size() != beats.ms.size()) {
+        grid.inBar.resize(beats.ms.size());
+        for (std::size_t j = 0; j < grid.inBar.size(); ++j)
+            grid.inBar[j] = static_cast<int>(j % static_cast<std::size_t>(beats.perBar));
+    }
+    grid.barOfBeat.assign(beats.ms.size(), 0);
+    for (std::size_t j = 1; j < beats.ms.size(); ++j)
+        grid.barOfBeat[j] = grid.barOfBeat[j - 1] + (grid.inBar[j] <= grid.inBar[j - 1] ? 1 : 0);
+    std::vector<double> gaps;
+    for (std::size_t j = 1; j < beats.ms.size(); ++j)
+        gaps.push_back(beats.ms[j] - beats.ms[j - 1]);
+    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+    grid.medianGap = gaps[gaps.size() / 2];
+    return grid;
+}
+
 }  // namespace
 
 std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
@@ -141,22 +169,10 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
     }
     if (beats.ms.size() < 2)
         return result;
-    std::vector<int> inBar = beats.inBar;
-    if (inBar.size() != beats.ms.size()) {
-        inBar.resize(beats.ms.size());
-        for (std::size_t j = 0; j < inBar.size(); ++j)
-            inBar[j] = static_cast<int>(j % static_cast<std::size_t>(beats.perBar));
-    }
-
-    // Bars: a new one wherever the place in the bar does not go on rising.
-    std::vector<int> barOfBeat(beats.ms.size(), 0);
-    for (std::size_t j = 1; j < beats.ms.size(); ++j)
-        barOfBeat[j] = barOfBeat[j - 1] + (inBar[j] <= inBar[j - 1] ? 1 : 0);
-    std::vector<double> gaps;
-    for (std::size_t j = 1; j < beats.ms.size(); ++j)
-        gaps.push_back(beats.ms[j] - beats.ms[j - 1]);
-    std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
-    const double medianGap = gaps[gaps.size() / 2];
+    const BeatGrid grid = gridOf(beats);
+    const std::vector<int>& inBar = grid.inBar;
+    const std::vector<int>& barOfBeat = grid.barOfBeat;
+    const double medianGap = grid.medianGap;
 
     const auto places = static_cast<std::size_t>(beats.perBar * kTwelfths);
     std::vector<std::vector<float>> bars(static_cast<std::size_t>(barOfBeat.back() + 1), std::vector<float>(places, 0));

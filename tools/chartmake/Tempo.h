@@ -2,7 +2,7 @@
 // The song's tempo over time, at the metrical level a listener taps.
 //
 // aubio's own tracker slips by three against two: on band recordings it
-// named 90 BPM for a song at 135, 94 for 140, 82 for 95. So the tempo is
+// named 90 BPM for a song at 135, 94 for 140, 102 for 95. So the tempo is
 // found here by autocorrelation of the low-band onset strength (after
 // Ellis, 2007 and Klapuri et al., 2006): each period is scored by the
 // correlation at it and at the levels a binary metre puts around a beat
