@@ -48,7 +48,6 @@ fetch() {
   echo "fetching $package into $cache" >&2
   local download
   download=$(mktemp -d)
-  chmod 755 "$download"  # apt fetches as its own user where it can
   # apt-get download works as any user; it needs the package lists.
   if ! (cd "$download" && apt-get download "$package" >&2); then
     apt-get update >&2
@@ -87,10 +86,11 @@ mix() {
     awk '/^Maximum amplitude/ {max = $3} /^Minimum amplitude/ {min = -$3} END {print (max > min ? max : min)}')
   peak=$(awk -v h="$half" 'BEGIN {print 2 * h}')
   gain=$(awk -v p="$peak" 'BEGIN {print (p > 0.99 ? 0.99 / p : 1)}')
-  sox -m -v "$gain" "$folder/song.ogg" -v "$gain" "$folder/guitar.ogg" -b 16 "$out.part.wav"
+  # No dither (-D): the same mix, byte for byte, on every run, so the same charts.
+  sox -D -m -v "$gain" "$folder/song.ogg" -v "$gain" "$folder/guitar.ogg" -b 16 "$out.part.wav"
   mv "$out.part.wav" "$out"
   # What the alignment reads (tools/corpus/Alignment.h): mono, 16 kHz, 16-bit.
-  sox "$out" -r 16000 -c 1 -b 16 -e signed-integer -t raw "${out%.wav}.raw"
+  sox -D "$out" -r 16000 -c 1 -b 16 -e signed-integer -t raw "${out%.wav}.raw"
   printf 'MIX\t%s\t%.3f\t%.2f\n' "$(basename "$folder")" "$peak" "$gain" >>"$work/mix/levels.tsv"
 }
 
@@ -125,12 +125,15 @@ status=0
 [ "$status" -le 1 ] || { cat "$figures"; exit "$status"; }
 
 echo "The person's own charts measured as if they were ours: as written, 30 ms late, half a beat late."
-echo "A 3:2 tempo is the person's tempo times 2/3 put to the tempo check."
+echo "A 3:2 tempo is the person's tempo times 2/3 put to the tempo check. Aligned: how long after the"
+echo "person's notes the recording's attacks come, found from the audio, which moves their notes and the"
+echo "grid to where they are heard; contrast: how clearly (1: not at all)."
 echo
 scripts/table.py "$figures" PERSON song level notes BPM "on 1/4" "on 1/8" steady "+30ms 1/4" "+30ms 1/8" \
   "+1/2 beat 1/4" "tempo 3:2" "aligned ms" contrast "judged on"
 echo
-echo "The maker's charts (maker: $maker):"
+echo "The maker's charts (maker: $maker; charts and its messages in ${work#"$root"/}/charts/LEVEL/)."
+echo "offset: median ms from our notes to the nearest of the person's within 50 ms, on the aligned grid."
 echo
 scripts/table.py "$figures" CHART song level notes BPM "their BPM" "on 1/4" "on 1/8" steady agree offset density \
   verdict

@@ -1,7 +1,7 @@
 #pragma once
 // Where a person's chart sits on the recording. The notes of the charts in
 // notes.mid are written on its tempo map, but on the real recordings we
-// measure on the music is heard 25-45 ms after them, a different lag per song
+// measure on the music is heard 25-41 ms after them, a different lag per song
 // (and the maker's notes, which sit within 20 ms of onsets on our own songs,
 // land 20-40 ms after the person's). The grid a note of ours must keep to is
 // the tempo map moved by that lag, which this finds from the audio alone: the
