@@ -19,6 +19,9 @@ constexpr uint_t kBins = kWindow / 2 + 1;
 // half the rate.
 constexpr uint_t kPulseWindow = kWindow / 2;
 constexpr uint_t kPulseBins = kPulseWindow / 2 + 1;
+// The bass: the bins below 280 Hz (13 of 21.5 Hz).
+constexpr uint_t kBassWindow = 24;
+constexpr uint_t kBassBins = kBassWindow / 2 + 1;
 // aubio_tempo's sizes: 6 s of onset strength, moved on by a quarter.
 constexpr uint_t kTempoFrame = 512;
 constexpr uint_t kTempoStep = kTempoFrame / 4;
@@ -125,8 +128,10 @@ struct Analyser::Impl {
     AubioPtr<aubio_fft_t> fft = made(new_aubio_fft(kWindow), "FFT");
     AubioPtr<cvec_t> spectrum = made(new_cvec(kWindow), "buffers");
     AubioPtr<cvec_t> low = made(new_cvec(kPulseWindow), "buffers");
+    AubioPtr<cvec_t> lowest = made(new_cvec(kBassWindow), "buffers");
     std::unique_ptr<Flux> flux;
     std::unique_ptr<Flux> pulse;
+    std::unique_ptr<Flux> bass;
     AubioPtr<aubio_beattracking_t> tempo;
     AubioPtr<fvec_t> tempoFrame = made(new_fvec(kTempoFrame), "buffers");
     AubioPtr<fvec_t> tempoOut = made(new_fvec(kTempoStep), "buffers");
@@ -143,6 +148,7 @@ struct Analyser::Impl {
     std::vector<std::int16_t> mono;
     std::vector<float> strength;
     std::vector<float> pulseStrength;
+    std::vector<float> bassStrength;
     std::vector<float> periodHops;
     std::vector<Onset> onsets;
 
@@ -153,6 +159,7 @@ struct Analyser::Impl {
         aubio_onset_set_delay(settings.get(), kOnsetDelaySamples);
         flux = std::make_unique<Flux>(kWindow, *settings);
         pulse = std::make_unique<Flux>(kPulseWindow, *settings);
+        bass = std::make_unique<Flux>(kBassWindow, *settings);
         tempo = made(new_aubio_beattracking(kTempoFrame, kHopSamples, kAnalysisRate), "beat tracker");
     }
 
@@ -178,6 +185,7 @@ struct Analyser::Impl {
         aubio_fft_do_complex(fft.get(), frame.get(), complex.get());
         aubio_fft_get_norm(complex.get(), spectrum.get());
         std::copy(spectrum->norm, spectrum->norm + kPulseBins, low->norm);
+        std::copy(spectrum->norm, spectrum->norm + kBassBins, lowest->norm);
     }
 
     void runHop()
@@ -187,6 +195,8 @@ struct Analyser::Impl {
         strength.push_back(flux->value());
         pulse->run(*low);
         pulseStrength.push_back(pulse->value());
+        bass->run(*lowest);
+        bassStrength.push_back(bass->value());
         trackTempo(pulse->thresholded());
         periodHops.push_back(aubio_beattracking_get_period(tempo.get()) / kHopSamples);
         noteOnset(found);
@@ -266,6 +276,7 @@ Features Analyser::finish(const DecodedAudio& audio)
     }
     f.strength = std::move(a.strength);
     f.pulse = std::move(a.pulseStrength);
+    f.bass = std::move(a.bassStrength);
     f.periodHops = std::move(a.periodHops);
     f.onsets = std::move(a.onsets);
     f.mono = std::move(a.mono);

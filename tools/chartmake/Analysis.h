@@ -44,6 +44,9 @@ struct Features {
     // The same below 2.75 kHz, where kicks, snares, bass and chords are and
     // hi-hats hardly: what the beats are searched on. Per hop as `strength`.
     std::vector<float> pulse;
+    // The same below 280 Hz: kicks, the body of snares, bass. Where it peaks
+    // is where the drums mark the beat, not the riff between. Per hop.
+    std::vector<float> bass;
     // aubio's beat period estimate in hops, per hop; 0 until it has one.
     std::vector<float> periodHops;
     std::vector<Onset> onsets;  // ascending ms

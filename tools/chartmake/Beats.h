@@ -1,17 +1,14 @@
 #pragma once
-// The beats of a song: where a listener would tap along.
+// The beats of a song: where a listener would tap along, and where its bars
+// begin.
 //
-// aubio's tracker gives a usable tempo but drifts in phase and takes the
-// wrong metrical level: against the scores of the corpus, 15 to 92 % of
-// its beats fell within 20 ms of a beat of the score (StillWater 15 %,
-// HalfStep 49 %, Amberlight 50 %). So aubio's period, smoothed over a few
-// seconds, only guides a dynamic-programming search (after Ellis, 2007)
-// for the beat sequence that best covers the low-band onset strength
-// (Features::pulse) while keeping that period, tried at several multiples
-// of it; each beat is then moved onto the onset it falls on. Of those
-// beats, 76 to 97 % fall within 20 ms of the score's (StillWater 76 %,
-// HalfStep 81 %, the rest 89 % or more).
+// The tempo comes from Tempo.h: the period at the level listeners tap, over
+// time. A dynamic-programming search (after Ellis, 2007) then finds the
+// beat sequence that best covers the low-band and bass onset strength while
+// keeping that period; each beat is moved onto the onset it falls on. The
+// bars begin on the beat where the bass is strongest, where the kick falls.
 
+#include <cstddef>
 #include <vector>
 
 #include "tools/chartmake/Analysis.h"
@@ -21,6 +18,8 @@ namespace zorv::chartmake {
 struct Beats {
     std::vector<double> ms;  // ascending; empty when the song has no pulse to follow
     double bpm = 0;          // from the median beat spacing; 0 without beats
+    int perBar = 4;          // beats in a bar, 3 or 4
+    std::vector<int> inBar;  // per beat, its place in the bar: 0 (the bar's first) .. perBar - 1
 };
 
 Beats trackBeats(const Features& features);

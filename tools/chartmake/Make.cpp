@@ -80,7 +80,10 @@ std::string summaryOf(const MadeChart& chart, const Features& features, Level le
     const LeftOut& out = chart.placement.leftOut;
     add(left, out.inLead,
         "onsets in the first " + seconds(charting::kLeadMs) + " (an arrow needs that long to rise to its target)");
-    add(left, out.offBeat, "onsets off the beat (easy keeps to the beat)");
+    add(left, out.offBeat,
+        level == Level::easy     ? "onsets off the beat (easy keeps to the beat)"
+        : level == Level::medium ? "onsets off the beat and its eighths (medium keeps to them)"
+                                 : "onsets off the grid of the beats");
     add(left, out.unsure,
         "onsets too weak for where they fall (off the beat, only what stands out is sure to be "
         "music, not its echo)");

@@ -10,6 +10,7 @@
 
 #include "tools/chartmake/Analysis.h"
 #include "tools/chartmake/Beats.h"
+#include "tools/chartmake/Rhythm.h"
 
 namespace zorv::chartmake {
 
@@ -22,16 +23,20 @@ std::optional<Level> levelNamed(std::string_view name);
 struct Pick {
     std::int32_t ms = 0;  // the onset, whole ms of the audio; >= kLeadMs
     float pitch = 0;      // MIDI note number, 0 unknown
-    bool onBeat = false;  // within kOnBeatMs of a beat
+    bool onBeat = false;  // on a beat tracked (within kOnGridMs of it)
 };
 
+// No stretch of the song longer than this with onsets sure to be music
+// goes without a note.
+inline constexpr std::int32_t kLongestBareMs = 12000;
+
 // A pick this close to a beat counts as on it.
-inline constexpr double kOnBeatMs = 35;
+inline constexpr double kOnBeatMs = kOnGridMs;
 
 // Onsets that did not become notes, by reason.
 struct LeftOut {
     int inLead = 0;   // in the first kLeadMs: their arrows would have to start before the song
-    int offBeat = 0;  // easy only: off the beat
+    int offBeat = 0;  // off the places of the grid the level keeps to
     int thinned = 0;  // crowded out by stronger onsets, for the level's density or kMaxNotes
     int unsure = 0;   // too weak for where they fall: off the beat an onset must stand out
 };
@@ -49,11 +54,14 @@ struct Placement {
 
 // Chooses among the onsets after the lead and within the player's length
 // (features.audio.lengthMs) that are sure to be music: strong enough against
-// the onsets around them for where they fall, on a beat, half way between
-// two, or elsewhere. Stronger onsets and onsets on beats first; easy takes
-// onsets on beats only, unless there are no beats. The notes spread over the
-// whole song at the level's density: every stretch of it that has onsets
-// gets notes, however quiet. Deterministic.
+// the onsets around them for where they fall. Each ranks by the rhythm of its
+// bar (Rhythm.h): by where it falls in the bar (beats, then eighths, then
+// sixteenths and thirds), how many of the rhythm's bars play there and how
+// loud the rhythm is; the best take the level's notes. Easy takes beats
+// only (the first and third of a bar above 135 BPM), medium beats and
+// eighths, hard any; each level holds the notes of the one below. Without
+// beats every onset counts as on one. No stretch of kLongestBareMs with
+// onsets goes without a note. Deterministic.
 Placement placeNotes(const Features& features, const Beats& beats, Level level);
 
 }  // namespace zorv::chartmake

@@ -28,7 +28,8 @@ constexpr int kRowHeight = kStrengthHeight + kLaneCount * kLaneHeight + kRowGap;
 
 const QColor kBackground(250, 250, 247);
 const QColor kStrength(150, 156, 168);
-const QColor kBeat(222, 222, 215);
+const QColor kBeat(214, 214, 205);
+const QColor kBar(150, 150, 140);
 const QColor kText(40, 40, 40);
 // ← ↑ ↓ → as the game colours its arrows: one hue per lane.
 const std::array<QColor, kLaneCount> kLaneColours = {QColor(52, 120, 220), QColor(40, 160, 90), QColor(225, 160, 20),
@@ -120,7 +121,9 @@ void drawNote(QPainter& p, const PreviewNote& note)
     p.drawEllipse(c, 8.5, 8.5);
 }
 
-void drawBeats(QPainter& p, const std::vector<double>& beats)
+// The beats tracked, across the lanes; the bars' first beats also through
+// the strength above them, so the grid the notes keep to shows.
+void drawBeats(QPainter& p, const std::vector<double>& beats, const std::vector<double>& bars)
 {
     p.setPen(kBeat);
     for (double beat : beats) {
@@ -128,6 +131,13 @@ void drawBeats(QPainter& p, const std::vector<double>& beats)
         const double x = kLeft + (beat - row * kRowMs) * kPxPerMs;
         const double top = rowTop(row) + kStrengthHeight;
         p.drawLine(QPointF(x, top), QPointF(x, top + kLaneCount * kLaneHeight));
+    }
+    p.setPen(QPen(kBar, 1.5));
+    for (double bar : bars) {
+        const int row = static_cast<int>(bar / kRowMs);
+        const double x = kLeft + (bar - row * kRowMs) * kPxPerMs;
+        const double top = rowTop(row) + 4;
+        p.drawLine(QPointF(x, top), QPointF(x, rowTop(row) + kStrengthHeight + kLaneCount * kLaneHeight));
     }
 }
 
@@ -149,6 +159,15 @@ void drawLegend(QPainter& p, const PreviewData& data)
         p.setPen(kText);
         p.drawText(QPointF(x + 18, 59), labels[i]);
         x += 30 + p.fontMetrics().horizontalAdvance(labels[i]);
+    }
+    const char* const lines[] = {"beat", "bar"};
+    const QPen pens[] = {QPen(kBeat, 1), QPen(kBar, 1.5)};
+    for (int i = 0; i < 2; ++i) {
+        p.setPen(pens[i]);
+        p.drawLine(QPointF(x + 7, 49), QPointF(x + 7, 61));
+        p.setPen(kText);
+        p.drawText(QPointF(x + 14, 59), lines[i]);
+        x += 26 + p.fontMetrics().horizontalAdvance(lines[i]);
     }
 }
 
@@ -189,7 +208,7 @@ QImage drawPreview(const PreviewData& data)
         drawRowFrame(p, row);
     if (data.features != nullptr)
         drawStrength(p, *data.features, rows);
-    drawBeats(p, data.beats);
+    drawBeats(p, data.beats, data.bars);
     for (const PreviewNote& note : data.notes) {
         if (note.timeMs + charting::kLeadMs >= 0)
             drawNote(p, note);

@@ -35,6 +35,7 @@ struct PreviewData {
     std::vector<PreviewNote> notes;
     const Features* features = nullptr;  // the song as heard; null draws lanes only
     std::vector<double> beats;           // ms, thin lines across the lanes
+    std::vector<double> bars;            // ms, where bars begin: darker lines through the strength too
     double lengthMs = 0;                 // time the picture spans, at least to the last note
 };
 

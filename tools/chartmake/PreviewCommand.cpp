@@ -107,6 +107,10 @@ int runPreview(const std::string& chartPath, const std::string& pngPath)
         data.features = &*heard.features;
         beats = trackBeats(*heard.features);
         data.beats = beats.ms;
+        for (std::size_t i = 0; i < beats.ms.size() && i < beats.inBar.size(); ++i) {
+            if (beats.inBar[i] == 0)
+                data.bars.push_back(beats.ms[i]);
+        }
         data.lengthMs = heard.features->durationMs;
         offMusic = markOffMusic(data.notes, *heard.features);
     }

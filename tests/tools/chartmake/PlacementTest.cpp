@@ -178,5 +178,72 @@ TEST(Placement, NotesKeepTheirSpacingCountAndPlaceInTheSong)
     }
 }
 
+// A song in 4/4 at 120 BPM whose every bar plays one rhythm: beats, the
+// eighths between, and a sixteenth before each third beat.
+Song rhythmSong(double seconds)
+{
+    Song song;
+    const double beat = 500;
+    song.features.durationMs = seconds * 1000;
+    song.features.audio.lengthMs = static_cast<std::int32_t>(seconds * 1000);
+    for (int i = 0; i * beat < seconds * 1000; ++i) {
+        const double at = i * beat;
+        song.beats.ms.push_back(at);
+        song.beats.inBar.push_back(i % 4);
+        song.features.onsets.push_back({at, 1.0f});
+        if (i % 4 == 1)
+            song.features.onsets.push_back({at + 3 * beat / 4, 0.8f});
+        song.features.onsets.push_back({at + beat / 2, 0.6f});
+    }
+    std::sort(song.features.onsets.begin(), song.features.onsets.end(),
+              [](const Onset& a, const Onset& b) { return a.ms < b.ms; });
+    song.beats.bpm = 120;
+    return song;
+}
+
+// Share of notes whose spacing to the next repeats the spacing before.
+double steadiness(const std::vector<Pick>& picks)
+{
+    int steady = 0;
+    for (std::size_t i = 1; i + 1 < picks.size(); ++i)
+        steady += std::abs((picks[i + 1].ms - picks[i].ms) - (picks[i].ms - picks[i - 1].ms)) <= 30;
+    return picks.size() < 3 ? 0 : steady / static_cast<double>(picks.size() - 2);
+}
+
+TEST(Placement, LevelsNestKeepToTheirGridAndRunSteadily)
+{
+    struct Case {
+        const char* name;
+        double seconds;
+    };
+    // Short enough for every note the levels want, and long enough that the
+    // note limit thins them.
+    const Case cases[] = {{"a minute", 60}, {"five minutes", 300}};
+    for (const Case& c : cases) {
+        const Song song = rhythmSong(c.seconds);
+        std::vector<Pick> below;
+        for (Level level : kLevels) {
+            SCOPED_TRACE(std::string(c.name) + ", " + std::string(levelName(level)));
+            const std::vector<Pick> picks = placeNotes(song.features, song.beats, level).picks;
+            ASSERT_GE(picks.size(), 20u);
+            const auto onGrid = [&](double step) {
+                return std::count_if(picks.begin(), picks.end(),
+                                     [&](const Pick& p) { return std::fmod(p.ms, step) == 0; }) /
+                       static_cast<double>(picks.size());
+            };
+            if (level == Level::easy)
+                EXPECT_EQ(onGrid(500), 1.0);
+            if (level == Level::medium)
+                EXPECT_EQ(onGrid(250), 1.0);
+            EXPECT_GE(steadiness(picks), 0.4);
+            std::size_t kept = 0;
+            for (const Pick& p : below)
+                kept += std::any_of(picks.begin(), picks.end(), [&](const Pick& q) { return q.ms == p.ms; });
+            EXPECT_GE(kept, below.size() * 95 / 100) << "the level below's notes are not kept";
+            below = picks;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace zorv::chartmake
