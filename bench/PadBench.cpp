@@ -174,6 +174,78 @@ double cpuShareOver(double seconds)
     return (threadCpuSeconds("zorv-pads") - before) / seconds * 100.0;
 }
 
+// A virtual mat of 16 buttons, taken by the reading thread.
+SDL_Joystick* plugInMat(zorv::PadKeys& pads)
+{
+    SDL_VirtualJoystickDesc desc{};
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_UNKNOWN;
+    desc.nbuttons = 16;
+    desc.name = "virtual dance mat";
+    SDL_Joystick* mat = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
+    if (mat == nullptr || !QTest::qWaitFor([&] { return pads.pads().devicesOpen() == 1; }))
+        qFatal("the virtual mat was not taken: %s", SDL_GetError());
+    return mat;
+}
+
+// Steps on the mat at random for `seconds`, watching each lane's target;
+// returns the reading thread's CPU share meanwhile.
+double stepFor(SDL_Joystick* mat, TForm1& form, Watch& watch, double seconds)
+{
+    watch.targets = {form.bleft, form.bup, form.bdown, form.bright};
+    for (QWidget* target : watch.targets)
+        target->installEventFilter(&watch);
+    // Buttons 1 to 4 of a mat: left, down, up, right.
+    constexpr int kButtonOfLane[] = {0, 2, 1, 3};
+    std::atomic<bool> stepping = true;
+    std::thread feet([&] {
+        std::mt19937 random(5);
+        std::uniform_int_distribution<int> lane(0, 3), gapMs(20, 60);
+        while (stepping) {
+            const int l = lane(random);
+            watch.changed(static_cast<std::size_t>(l));
+            SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
+            watch.changed(static_cast<std::size_t>(l));
+            SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 0);
+            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
+        }
+        SDL_TLSCleanup();
+    });
+    const double share = cpuShareOver(seconds);
+    stepping = false;
+    feet.join();
+    QTest::qWait(100);
+    return share;
+}
+
+void printFigures(const Watch& watch, int pollUs, double idleShare, double openShare, double steppingShare)
+{
+    std::fprintf(stderr,
+                 "poll %d us; presses %zu, releases %zu; reading thread %.3f %% idle, %.3f %% with a mat, "
+                 "%.3f %% while stepping\n",
+                 pollUs, watch.pressUs.size(), watch.releaseUs.size(), idleShare, openShare, steppingShare);
+    const double p99 = quantile(watch.pressUs, 0.99) / 1000;
+    const std::string pressName = "mat press -> rules, virtual mat, a look every " + std::to_string(pollUs) + " us";
+    figure(pressName.c_str(),
+           format("median %.3f ms, p99 %.3f ms, max %.3f ms (n=%.0f)", quantile(watch.pressUs, 0.5) / 1000, p99,
+                  quantile(watch.pressUs, 1.0) / 1000, static_cast<double>(watch.pressUs.size())),
+           "p99 < 2 ms", p99 < 2 && !watch.pressUs.empty());
+    figure("mat release -> rules",
+           format("median %.3f ms, p99 %.3f ms, max %.3f ms (n=%.0f)", quantile(watch.releaseUs, 0.5) / 1000,
+                  quantile(watch.releaseUs, 0.99) / 1000, quantile(watch.releaseUs, 1.0) / 1000,
+                  static_cast<double>(watch.releaseUs.size())),
+           "p99 < 2 ms", quantile(watch.releaseUs, 0.99) < 2000 && !watch.releaseUs.empty());
+    // A keyboard player pays next to nothing for the reading; with a device
+    // plugged in, it may take what the whole song's 3 % leaves beside the
+    // game's own 1.6 % (docs/performance.md).
+    figure("device reading thread, CPU, no device", format("%.3f %% of one core", idleShare), "< 0.2 %",
+           idleShare < 0.2);
+    figure("device reading thread, CPU, a mat plugged in",
+           format("%.3f %% of one core idle, %.3f %% stepping", openShare, steppingShare), "< 1.4 %",
+           std::max(openShare, steppingShare) < 1.4);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -209,65 +281,12 @@ int main(int argc, char** argv)
     QTest::qWait(300);  // past the first look
     const double idleShare = cpuShareOver(std::min(seconds / 3, 10.0));
 
-    SDL_VirtualJoystickDesc desc{};
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_UNKNOWN;
-    desc.nbuttons = 16;
-    desc.name = "virtual dance mat";
-    SDL_Joystick* mat = SDL_JoystickOpen(SDL_JoystickAttachVirtualEx(&desc));
-    if (mat == nullptr || !QTest::qWaitFor([&] { return pads.pads().devicesOpen() == 1; }))
-        qFatal("the virtual mat was not taken: %s", SDL_GetError());
+    SDL_Joystick* mat = plugInMat(pads);
     const double openShare = cpuShareOver(std::min(seconds / 3, 10.0));
 
     Watch watch;
-    watch.targets = {form.bleft, form.bup, form.bdown, form.bright};
-    for (QWidget* target : watch.targets)
-        target->installEventFilter(&watch);
-    // Buttons 1 to 4 of a mat: left, down, up, right.
-    constexpr int kButtonOfLane[] = {0, 2, 1, 3};
-    std::atomic<bool> stepping = true;
-    std::thread feet([&] {
-        std::mt19937 random(5);
-        std::uniform_int_distribution<int> lane(0, 3), gapMs(20, 60);
-        while (stepping) {
-            const int l = lane(random);
-            watch.changed(static_cast<std::size_t>(l));
-            SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 1);
-            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
-            watch.changed(static_cast<std::size_t>(l));
-            SDL_JoystickSetVirtualButton(mat, kButtonOfLane[l], 0);
-            std::this_thread::sleep_for(std::chrono::milliseconds(gapMs(random)));
-        }
-        SDL_TLSCleanup();
-    });
-    const double steppingShare = cpuShareOver(seconds);
-    stepping = false;
-    feet.join();
-    QTest::qWait(100);
-
-    std::fprintf(stderr,
-                 "poll %d us; presses %zu, releases %zu; reading thread %.3f %% idle, %.3f %% with a mat, "
-                 "%.3f %% while stepping\n",
-                 pollUs, watch.pressUs.size(), watch.releaseUs.size(), idleShare, openShare, steppingShare);
-    const double p99 = quantile(watch.pressUs, 0.99) / 1000;
-    const std::string pressName = "mat press -> rules, virtual mat, a look every " + std::to_string(pollUs) + " us";
-    figure(pressName.c_str(),
-           format("median %.3f ms, p99 %.3f ms, max %.3f ms (n=%.0f)", quantile(watch.pressUs, 0.5) / 1000, p99,
-                  quantile(watch.pressUs, 1.0) / 1000, static_cast<double>(watch.pressUs.size())),
-           "p99 < 2 ms", p99 < 2 && !watch.pressUs.empty());
-    figure("mat release -> rules",
-           format("median %.3f ms, p99 %.3f ms, max %.3f ms (n=%.0f)", quantile(watch.releaseUs, 0.5) / 1000,
-                  quantile(watch.releaseUs, 0.99) / 1000, quantile(watch.releaseUs, 1.0) / 1000,
-                  static_cast<double>(watch.releaseUs.size())),
-           "p99 < 2 ms", quantile(watch.releaseUs, 0.99) < 2000 && !watch.releaseUs.empty());
-    // A keyboard player pays next to nothing for the reading; with a device
-    // plugged in, it may take what the whole song's 3 % leaves beside the
-    // game's own 1.6 % (docs/performance.md).
-    figure("device reading thread, CPU, no device", format("%.3f %% of one core", idleShare), "< 0.2 %",
-           idleShare < 0.2);
-    figure("device reading thread, CPU, a mat plugged in",
-           format("%.3f %% of one core idle, %.3f %% stepping", openShare, steppingShare), "< 1.4 %",
-           std::max(openShare, steppingShare) < 1.4);
+    const double steppingShare = stepFor(mat, form, watch, seconds);
+    printFigures(watch, pollUs, idleShare, openShare, steppingShare);
     SDL_JoystickClose(mat);
     return 0;
 }
