@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 
 namespace zorv::chartmake {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tools/chartcheck/Analysis.h"
-#include "tools/chartmake/Lanes.h"
+#include "tools/chartmake/LaneChoice.h"
 
 namespace zorv::chartmake {
 

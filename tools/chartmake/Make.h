@@ -5,9 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 #include "tools/chartmake/Beats.h"
-#include "tools/chartmake/Lanes.h"
+#include "tools/chartmake/LaneChoice.h"
 #include "tools/chartmake/Placement.h"
 
 namespace zorv::chartmake {

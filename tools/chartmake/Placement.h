@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 #include "tools/chartmake/Beats.h"
 #include "tools/chartmake/Rhythm.h"
 

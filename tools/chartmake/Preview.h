@@ -10,7 +10,7 @@
 
 #include <QImage>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 
 namespace zorv::chartmake {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 #include "tools/chartmake/Beats.h"
 
 namespace zorv::chartmake {

@@ -13,7 +13,7 @@
 
 #include <vector>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 
 namespace zorv::chartmake {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 #include "tools/chartmake/ChartText.h"
 #include "tools/chartmake/Command.h"
 #include "tools/chartmake/Decode.h"

@@ -26,7 +26,7 @@
 #include "core/Lanes.h"
 #include "support/Command.h"
 #include "support/TempDir.h"
-#include "tools/chartmake/Lanes.h"
+#include "tools/chartmake/LaneChoice.h"
 #include "tools/chartmake/Placement.h"
 
 namespace zorv::chartmake {

@@ -11,7 +11,7 @@
 
 #include "charting/Charting.h"
 #include "tools/chartmake/ChartText.h"
-#include "tools/chartmake/Lanes.h"
+#include "tools/chartmake/LaneChoice.h"
 #include "tools/chartmake/Placement.h"
 
 namespace zorv::chartmake {

@@ -1,4 +1,4 @@
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 
 // The peak picker and the beat tracker are among aubio's unstable API.
 #define AUBIO_UNSTABLE 1
@@ -118,7 +118,7 @@ private:
 // which the beats are found, needed a second vocoder at half the rate. Here
 // one FFT's magnitudes feed both, through aubio's own whitening, flux, peak
 // picking and beat tracking, with aubio_onset's settings; the onsets are
-// aubio_onset's to the sample (tested). The run got 30 % faster.
+// aubio_onset's to the sample (tested); docs/performance.md has the cost.
 struct Analyser::Impl {
     AubioPtr<aubio_onset_t> settings;  // aubio's specflux onset detector, for its settings
     AubioPtr<fvec_t> window = made(new_aubio_window(const_cast<char_t*>("hanningz"), kWindow), "window");

@@ -12,7 +12,7 @@
 
 #include "TestSong.h"
 #include "support/TempDir.h"
-#include "tools/chartmake/Analysis.h"
+#include "tools/chartmake/Features.h"
 
 namespace zorv::chartmake {
 namespace {

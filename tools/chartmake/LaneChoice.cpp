@@ -1,4 +1,4 @@
-#include "tools/chartmake/Lanes.h"
+#include "tools/chartmake/LaneChoice.h"
 
 #include <algorithm>
 #include <cmath>
