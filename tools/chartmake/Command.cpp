@@ -10,7 +10,7 @@
 #include <string>
 #include <system_error>
 
-#include "tools/chartmake/ChartText.h"
+#include "tools/chartfile/AudioName.h"
 #include "tools/chartmake/Files.h"
 #include "tools/chartmake/Make.h"
 #include "tools/chartmake/Slots.h"
@@ -119,7 +119,7 @@ std::string refusalToWrite(const MakeArgs& args)
 std::string audioNameFor(const fs::path& audio, const std::string& out, std::string& note)
 {
     const std::string base = audio.filename().string();
-    const std::string plain = plainAudioName(base);
+    const std::string plain = chartfile::plainAudioName(base);
     std::error_code error;
     if (out == "-") {
         if (plain != base)
@@ -136,7 +136,7 @@ std::string audioNameFor(const fs::path& audio, const std::string& out, std::str
 std::string titleOf(const std::string& audioName)
 {
     const std::size_t dot = audioName.rfind('.');
-    return plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
+    return chartfile::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
 }
 
 int writeMade(const MakeArgs& args, const SlotPlan& plan, const MadeChart& made)

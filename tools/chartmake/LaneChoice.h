@@ -8,15 +8,14 @@
 #include <cstdint>
 #include <vector>
 
+#include "chart/Chart.h"
 #include "core/Lanes.h"
 #include "tools/chartmake/Placement.h"
 
 namespace zorv::chartmake {
 
-struct ChartNote {
-    int lane = 1;             // 1..4
-    std::int32_t timeMs = 0;  // chart time: the onset less kLeadMs
-};
+// The notes are the game's own (ChartNote, chart/Chart.h); a note's time is
+// its onset less kLeadMs.
 
 // No lane takes more than this share of a chart's notes (of charts with at
 // least 1 / kMostOfOneLane notes)...

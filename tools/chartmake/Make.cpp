@@ -3,7 +3,8 @@
 #include <cstdio>
 
 #include "charting/Charting.h"
-#include "tools/chartmake/ChartText.h"
+#include "tools/chartcheck/Analysis.h"
+#include "tools/chartfile/Write.h"
 
 namespace zorv::chartmake {
 namespace {
@@ -49,9 +50,9 @@ MadeChart makeChart(const Features& features, Level level, std::string_view titl
     made.lanes = chooseLanes(made.placement.picks, level);
     if (made.lanes.notes.empty())
         throw NoChart("no sound starts after the first " + seconds(charting::kLeadMs) + " to put a note on");
-    made.text = chartText(title, audioName, made.lanes.notes);
+    made.text = chartfile::chartText(title, audioName, made.lanes.notes);
 
-    const chartcheck::ChartReport report = checkChart(made.text, features.audio.lengthMs);
+    const chartcheck::ChartReport report = chartcheck::analyseText(made.text, features.audio.lengthMs);
     if (report.hasProblems()) {
         std::string findings;
         for (const chartcheck::Finding& finding : report.findings)

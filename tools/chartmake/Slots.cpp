@@ -6,7 +6,7 @@
 #include <system_error>
 
 #include "chart/Chart.h"
-#include "tools/chartmake/ChartText.h"
+#include "tools/chartfile/AudioName.h"
 #include "tools/chartmake/Files.h"
 
 namespace fs = std::filesystem;
@@ -41,7 +41,7 @@ std::string numbered(const std::string& name, int n)
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
     const std::string extension = dot == std::string::npos ? "" : name.substr(dot);
-    return plainAudioName(stem + "-" + std::to_string(n) + extension);
+    return chartfile::plainAudioName(stem + "-" + std::to_string(n) + extension);
 }
 
 // Audio names the companions will take, each with the file it comes from.
@@ -108,7 +108,7 @@ SlotPlan planSlot(const fs::path& folder, int slot, const fs::path& audio, const
     Taken taken;
     planCompanions(plan, slot, bundled, taken);
 
-    const std::string base = plainAudioName(audio.filename().string());
+    const std::string base = chartfile::plainAudioName(audio.filename().string());
     std::error_code error;
     for (int n = 1;; ++n) {
         plan.audioName = numbered(base, n);

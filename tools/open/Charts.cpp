@@ -6,7 +6,7 @@
 #include <string>
 
 #include "tools/chartmake/Features.h"
-#include "tools/chartmake/ChartText.h"
+#include "tools/chartfile/AudioName.h"
 #include "tools/chartmake/Command.h"
 #include "tools/chartmake/Decode.h"
 #include "tools/chartmake/Make.h"
@@ -29,7 +29,7 @@ constexpr double kListeningShare = 0.8;
 std::string titleOf(const std::string& audioName)
 {
     const std::size_t dot = audioName.rfind('.');
-    return chartmake::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
+    return chartfile::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
 }
 
 void check(const CancelCheck& cancelled)

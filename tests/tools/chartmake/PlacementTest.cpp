@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "charting/Charting.h"
-#include "tools/chartmake/ChartText.h"
+#include "tools/chartcheck/Analysis.h"
+#include "tools/chartfile/Write.h"
 #include "tools/chartmake/LaneChoice.h"
 #include "tools/chartmake/Placement.h"
 
@@ -48,8 +49,8 @@ void expectLaneRules(const LaneChoice& choice, Level level, std::size_t picks)
             EXPECT_LE(static_cast<double>(lane.size()), kMostOfOneLane * static_cast<double>(choice.notes.size()));
     }
     EXPECT_EQ(choice.notes.size() + static_cast<std::size_t>(choice.noLane), picks);
-    const std::string text = chartText("test", "test.mp3", choice.notes);
-    EXPECT_FALSE(checkChart(text, 24 * 3600 * 1000).hasProblems()) << text;
+    const std::string text = chartfile::chartText("test", "test.mp3", choice.notes);
+    EXPECT_FALSE(chartcheck::analyseText(text, 24 * 3600 * 1000).hasProblems()) << text;
 }
 
 TEST(Lanes, EveryLaneRuleHoldsHoweverTheNotesCrowd)
@@ -231,10 +232,12 @@ TEST(Placement, LevelsNestKeepToTheirGridAndRunSteadily)
                                      [&](const Pick& p) { return std::fmod(p.ms, step) == 0; }) /
                        static_cast<double>(picks.size());
             };
-            if (level == Level::easy)
+            if (level == Level::easy) {
                 EXPECT_EQ(onGrid(500), 1.0);
-            if (level == Level::medium)
+            }
+            if (level == Level::medium) {
                 EXPECT_EQ(onGrid(250), 1.0);
+            }
             EXPECT_GE(steadiness(picks), 0.4);
             std::size_t kept = 0;
             for (const Pick& p : below)

@@ -1,11 +1,9 @@
-#include "tools/chartmake/ChartText.h"
-
-#include <memory>
+#include "tools/chartfile/AudioName.h"
 
 #include "chart/Chart.h"
 #include "charting/Charting.h"
 
-namespace zorv::chartmake {
+namespace zorv::chartfile {
 namespace {
 
 bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -34,25 +32,4 @@ std::string plainAudioName(std::string_view fileName)
     return name;
 }
 
-std::string chartText(std::string_view title, std::string_view audioName, const std::vector<ChartNote>& notes)
-{
-    std::string text;
-    text.reserve(16 * (notes.size() + 2));
-    text.append(title).append(" ").append(audioName).append("\n");
-    for (const ChartNote& note : notes)
-        text += std::to_string(note.lane) + " " + std::to_string(note.timeMs) + "\n";
-    text += "0 0\n";
-    return text;
-}
-
-chartcheck::ChartReport checkChart(const std::string& text, std::int32_t audioLengthMs)
-{
-    auto table = std::make_unique<ChartTable>();  // 60 kB
-    readChart(*table, text);
-    chartcheck::AudioInfo audio;
-    audio.status = chartcheck::AudioInfo::Status::known;
-    audio.lengthMs = audioLengthMs;
-    return chartcheck::analyse(*table, chartcheck::scanTokens(text), audio);
-}
-
-}  // namespace zorv::chartmake
+}  // namespace zorv::chartfile
