@@ -1,4 +1,4 @@
-#include "Align.h"
+#include "bench/autoplay/Align.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "MonitorRecorder.h"
+#include "bench/latency/MonitorRecorder.h"
 
 namespace zorv::autoplay {
 

@@ -36,15 +36,15 @@
 #include <thread>
 #include <vector>
 
-#include "Align.h"
-#include "Ear.h"
-#include "GameSide.h"
-#include "MonitorRecorder.h"
-#include "Presses.h"
-#include "Report.h"
-#include "Screen.h"
-#include "Song.h"
-#include "XGame.h"
+#include "bench/autoplay/Align.h"
+#include "bench/autoplay/Ear.h"
+#include "bench/autoplay/GameSide.h"
+#include "bench/latency/MonitorRecorder.h"
+#include "bench/autoplay/Presses.h"
+#include "bench/autoplay/Report.h"
+#include "bench/autoplay/Screen.h"
+#include "bench/autoplay/Song.h"
+#include "bench/autoplay/XGame.h"
 #include "app/Layout.h"
 #include "charting/Charting.h"
 
@@ -231,13 +231,13 @@ void compareNotes(const std::vector<Note>& notes, const std::vector<NoteSeen>& s
 {
     auto heardAt = [&](double songMs) { return heardNs(startNs, heard, songMs); };
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        const double beatMs = notes[i].chartMs + zorv::charting::kLeadMs;
+        const double beatMs = notes[i].timeMs + zorv::charting::kLeadMs;
         r.pressHeardMs.push_back(static_cast<double>(pressNs[i] - heardAt(beatMs)) / 1e6);
         if (seen[i].judgement >= 0)
             ++r.screenCounts[static_cast<std::size_t>(seen[i].judgement)];
         if (seen[i].spawnNs < 0)
             continue;
-        r.spawnLagMs.push_back(static_cast<double>(seen[i].spawnNs - heardAt(notes[i].chartMs)) / 1e6);
+        r.spawnLagMs.push_back(static_cast<double>(seen[i].spawnNs - heardAt(notes[i].timeMs)) / 1e6);
         const double into =
             static_cast<double>(heardAt(beatMs) - seen[i].spawnNs) / 1e6 - zorv::charting::kGreatFromSpawnMs;
         r.beatIntoGreatMs[static_cast<std::size_t>(seen[i].judgement + 1)].push_back(into);
@@ -264,7 +264,7 @@ std::vector<Offset> compareHeard(const SongSound& song, float threshold, const s
 void compareTruth(const std::vector<Note>& notes, const std::vector<double>& truthMs, PlayRecord& r)
 {
     for (std::size_t i = 0; i < notes.size() && i < r.pressHeardMs.size(); ++i) {
-        const double beat = notes[i].chartMs + zorv::charting::kLeadMs;
+        const double beat = notes[i].timeMs + zorv::charting::kLeadMs;
         const auto offsets = nearestOffsets({beat}, truthMs, 50);
         if (offsets.empty())
             ++r.truthMissing;
@@ -339,7 +339,7 @@ std::int64_t startSong(XGame& game, const Options& o, const Prepared& p, PlayRec
         game.altKey('s');
         startNs = nowNs();
     }
-    const std::int64_t firstBeat = startNs + (p.notes.front().chartMs + zorv::charting::kLeadMs) * 1'000'000LL;
+    const std::int64_t firstBeat = startNs + (p.notes.front().timeMs + zorv::charting::kLeadMs) * 1'000'000LL;
     if (nowNs() > firstBeat)
         throw std::runtime_error("the song's first sound came after its first note's beat");
     return startNs;
@@ -397,7 +397,7 @@ PlayRecord play(const Options& o)
     }
     std::vector<std::int64_t> dueNs;
     for (const Note& note : p.notes)
-        dueNs.push_back(heardNs(startNs, heard, note.chartMs));
+        dueNs.push_back(heardNs(startNs, heard, note.timeMs));
     compareNotes(p.notes, readNotes(screen.stop(), p.notes, dueNs, pressNs), pressNs, startNs, heard, r);
     if (!o.truth.empty())
         compareTruth(p.notes, truthOnsetsMs(o.truth), r);

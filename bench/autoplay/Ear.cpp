@@ -1,6 +1,6 @@
-#include "Ear.h"
+#include "bench/autoplay/Ear.h"
 
-#include "Presses.h"
+#include "bench/autoplay/Presses.h"
 
 #include <time.h>
 

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "Align.h"
-#include "MonitorRecorder.h"
+#include "bench/autoplay/Align.h"
+#include "bench/latency/MonitorRecorder.h"
 
 namespace zorv::autoplay {
 

@@ -1,4 +1,4 @@
-#include "GameSide.h"
+#include "bench/autoplay/GameSide.h"
 
 #include <algorithm>
 #include <string_view>

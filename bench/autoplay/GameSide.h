@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "Screen.h"
-#include "Song.h"
+#include "bench/autoplay/Screen.h"
+#include "bench/autoplay/Song.h"
 
 namespace zorv::autoplay {
 

@@ -1,4 +1,4 @@
-#include "Presses.h"
+#include "bench/autoplay/Presses.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,13 +13,13 @@ std::vector<KeyEvent> keySchedule(const std::vector<Note>& notes, std::int64_t s
     constexpr std::int64_t kMs = 1'000'000;
     std::vector<KeyEvent> events;
     for (std::size_t i = 0; i < notes.size(); ++i) {
-        const std::int64_t press = songStartNs + (std::int64_t{notes[i].chartMs} + charting::kLeadMs) * kMs + offsetNs;
+        const std::int64_t press = songStartNs + (std::int64_t{notes[i].timeMs} + charting::kLeadMs) * kMs + offsetNs;
         std::int64_t release = press + holdNs;
         for (std::size_t j = i + 1; j < notes.size(); ++j) {
             if (notes[j].lane != notes[i].lane)
                 continue;
             const std::int64_t next =
-                songStartNs + (std::int64_t{notes[j].chartMs} + charting::kLeadMs) * kMs + offsetNs;
+                songStartNs + (std::int64_t{notes[j].timeMs} + charting::kLeadMs) * kMs + offsetNs;
             release = std::max(press + 1, std::min(release, next - kMs));
             break;
         }

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Song.h"
+#include "bench/autoplay/Song.h"
 
 namespace zorv::autoplay {
 

@@ -1,4 +1,4 @@
-#include "Report.h"
+#include "bench/autoplay/Report.h"
 
 #include <algorithm>
 #include <cstdio>

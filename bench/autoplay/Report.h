@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Presses.h"
+#include "bench/autoplay/Presses.h"
 
 namespace zorv::autoplay {
 

@@ -1,4 +1,4 @@
-#include "Screen.h"
+#include "bench/autoplay/Screen.h"
 
 #include <X11/extensions/Xdamage.h>
 #include <poll.h>

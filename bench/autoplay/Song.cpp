@@ -1,4 +1,4 @@
-#include "Song.h"
+#include "bench/autoplay/Song.h"
 
 #include <cmath>
 #include <filesystem>
@@ -43,14 +43,7 @@ std::vector<Note> chartNotes(const std::string& path)
     std::int32_t next = 0;
     if (!loadChart(chart, next, path.c_str()))
         throw std::runtime_error("cannot open the chart " + path);
-    std::vector<Note> notes;
-    for (int record = 1; record < kChartRecords; ++record) {
-        const std::int32_t lane = chartNumber(chart[record].col1);
-        if (!isLane(lane))
-            break;
-        notes.push_back({lane, chartNumber(chart[record].col2)});
-    }
-    return notes;
+    return zorv::chartNotes(chart);
 }
 
 std::string chartAudio(const std::string& chartPath)

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "chart/Chart.h"
+
 namespace zorv::autoplay {
 
 // The song decoded exactly as the game's player decodes it (chart maker's
@@ -22,14 +24,13 @@ SongSound decodeSong(const std::string& path);
 // Index of the first sample whose magnitude reaches `threshold`; -1 for none.
 std::int64_t firstLoudSample(const std::vector<float>& mono, float threshold);
 
-struct Note {
-    int lane = 0;              // 1..4
-    std::int32_t chartMs = 0;  // when the arrow appears; its beat is kLeadMs later
-};
+// A note as the game reads it (chart/Chart.h); its beat is kLeadMs after
+// its time.
+using Note = ChartNote;
 
-// The notes the game dispatches, in order: records 1.. of the chart as the
-// game's loader reads it, up to the first record without a lane. Throws
-// std::runtime_error when the game could not open it.
+// The notes the game dispatches, in order (chartNotes of the chart as the
+// game's loader reads it). Throws std::runtime_error when the game could not
+// open it.
 std::vector<Note> chartNotes(const std::string& path);
 // The audio file a chart names, as the game would open it from `folder`.
 std::string chartAudio(const std::string& chartPath);

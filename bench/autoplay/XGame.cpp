@@ -1,4 +1,4 @@
-#include "XGame.h"
+#include "bench/autoplay/XGame.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>

@@ -6,7 +6,7 @@
 // recorder (no sink between), every burst must come out at the cycle it was
 // handed over in. The raw arrival cycle is shown beside it: the same cycle
 // on the direct link, one cycle later on the monitor.
-#include "Calibration.h"
+#include "bench/latency/Calibration.h"
 
 #include <pipewire/pipewire.h>
 #include <spa/node/io.h>
@@ -22,7 +22,7 @@
 #include <string>
 #include <thread>
 
-#include "PipeWireRecorder.h"
+#include "bench/latency/PipeWireRecorder.h"
 
 namespace zorv::bench {
 namespace {

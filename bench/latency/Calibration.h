@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "PipeWireRecorder.h"
+#include "bench/latency/PipeWireRecorder.h"
 
 namespace zorv::bench {
 

@@ -40,8 +40,8 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Calibration.h"
-#include "MonitorRecorder.h"
+#include "bench/latency/Calibration.h"
+#include "bench/latency/MonitorRecorder.h"
 #include "audio/SdlMediaPlayer.h"
 #include "support/Wav.h"
 

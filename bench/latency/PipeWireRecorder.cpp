@@ -1,4 +1,4 @@
-#include "PipeWireRecorder.h"
+#include "bench/latency/PipeWireRecorder.h"
 
 #include <spa/param/audio/format-utils.h>
 

@@ -26,7 +26,7 @@
 #include <string>
 #include <vector>
 
-#include "MonitorRecorder.h"
+#include "bench/latency/MonitorRecorder.h"
 
 namespace zorv::bench {
 

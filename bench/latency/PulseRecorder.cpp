@@ -6,7 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "MonitorRecorder.h"
+#include "bench/latency/MonitorRecorder.h"
 
 namespace zorv::bench {
 

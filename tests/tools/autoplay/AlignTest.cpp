@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "Align.h"
+#include "bench/autoplay/Align.h"
 
 namespace zorv::autoplay {
 namespace {
@@ -53,8 +53,9 @@ TEST(AutoplayAlign, StretchFindsTheOffsetAndPlacesNothingItCannotTrust)
     for (const StretchCase& c : cases) {
         const Offset offset = alignStretch(c.heard, song, 0, 5000, c.centreMs, c.rangeMs, 0.1);
         EXPECT_EQ(offset.votes > 0, c.placed) << c.what;
-        if (c.placed)
+        if (c.placed) {
             EXPECT_NEAR(offset.offsetMs, c.offsetMs, 0.051) << c.what;
+        }
     }
 }
 
