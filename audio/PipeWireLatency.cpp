@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
-#include <mutex>
 
 #include "audio/RecentFigures.h"
 #include "audio/ServerLatency.h"
