@@ -179,6 +179,7 @@ public:
         SDL_LogSetOutputFunction(previous, previousData);
         if (!error.empty()) {
             SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+            SDL_TLSCleanup();
             throw DecodeError("SDL cannot decode here (" + error + ")");
         }
     }
@@ -191,6 +192,9 @@ public:
         Mix_Quit();
         SDL_QuitSubSystem(SDL_INIT_AUDIO);
         SDL_ResetHint(SDL_HINT_AUDIODRIVER);
+        // SDL keeps per-thread data (its error text) for threads it did not
+        // start and never frees it; zorv-open decodes on a worker thread.
+        SDL_TLSCleanup();
     }
     Mixer(const Mixer&) = delete;
     Mixer& operator=(const Mixer&) = delete;

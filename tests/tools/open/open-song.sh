@@ -54,6 +54,10 @@ for _ in $(seq 100); do [ -s "$tmp/display" ] && break; sleep 0.1; done
 [ -s "$tmp/display" ] || { echo "FAIL: Xvfb did not start: $(cat "$tmp/xvfb.log")" >&2; exit 1; }
 DISPLAY=":$(head -1 "$tmp/display")"
 export DISPLAY QT_QPA_PLATFORM=xcb SDL_AUDIODRIVER=dummy XDG_DATA_HOME="$tmp/data"
+# In the sanitizer build: libxkbcommon-x11 strndup()s X atom names that have
+# no NUL, which is sound, and strict_string_checks reads on past them to one
+# and reports an overflow that is not there.
+[ -z "${ASAN_OPTIONS:-}" ] || export ASAN_OPTIONS="$ASAN_OPTIONS:strict_string_checks=0"
 unset WAYLAND_DISPLAY ZORV_SONGS
 cache=$XDG_DATA_HOME/zorv/songs
 
