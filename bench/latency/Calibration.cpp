@@ -52,11 +52,7 @@ public:
         pw_stream_add_listener(stream_, &listener_, &events_, this);
         std::uint8_t buffer[1024];
         spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-        spa_audio_info_raw info{};
-        info.format = SPA_AUDIO_FORMAT_F32;
-        info.channels = 1;
-        info.rate = static_cast<std::uint32_t>(rate);
-        const spa_pod* params[1] = {spa_format_audio_raw_build(&b, SPA_PARAM_EnumFormat, &info)};
+        const spa_pod* params[1] = {monoFloatFormat(b, rate)};
         auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
         if (toSink)
             flags = static_cast<pw_stream_flags>(flags | PW_STREAM_FLAG_AUTOCONNECT);

@@ -41,11 +41,7 @@ PipeWireRecorder::PipeWireRecorder(const std::string& target, int rate, PipeWire
     stream_ = pw_stream_new_simple(pw_thread_loop_get_loop(loop_), "zorv latency monitor", props, &events_, this);
     std::uint8_t buffer[1024];
     spa_pod_builder b = SPA_POD_BUILDER_INIT(buffer, sizeof(buffer));
-    spa_audio_info_raw info{};
-    info.format = SPA_AUDIO_FORMAT_F32;
-    info.channels = 1;
-    info.rate = static_cast<std::uint32_t>(rate);
-    const spa_pod* params[1] = {spa_format_audio_raw_build(&b, SPA_PARAM_EnumFormat, &info)};
+    const spa_pod* params[1] = {monoFloatFormat(b, rate)};
     // Linked directly, the link is made by hand (bench/latency/Calibration):
     // no session manager may move it to the sink.
     auto flags = static_cast<pw_stream_flags>(PW_STREAM_FLAG_MAP_BUFFERS | PW_STREAM_FLAG_RT_PROCESS);
@@ -141,6 +137,15 @@ void PipeWireRecorder::note(const GraphCycle& now, std::int64_t frames)
 std::unique_ptr<Recorder> makePipeWireRecorder(const std::string& sink, int rate)
 {
     return std::make_unique<PipeWireRecorder>(sink, rate, PipeWireTap::sinkMonitor);
+}
+
+const spa_pod* monoFloatFormat(spa_pod_builder& b, int rate)
+{
+    spa_audio_info_raw info{};
+    info.format = SPA_AUDIO_FORMAT_F32;
+    info.channels = 1;
+    info.rate = static_cast<std::uint32_t>(rate);
+    return spa_format_audio_raw_build(&b, SPA_PARAM_EnumFormat, &info);
 }
 
 }  // namespace zorv::bench

@@ -20,6 +20,7 @@
 
 #include <pipewire/pipewire.h>
 #include <spa/node/io.h>
+#include <spa/pod/builder.h>
 
 #include <atomic>
 #include <cstdint>
@@ -90,5 +91,9 @@ private:
     std::int64_t cycles_ = 0, skipped_ = 0, minFrames_ = INT64_MAX, maxFrames_ = 0, delayMin_ = INT64_MAX,
                  delayMax_ = INT64_MIN;
 };
+
+// The one format the harness's streams offer: mono 32-bit float at `rate`,
+// built in `b`.
+const spa_pod* monoFloatFormat(spa_pod_builder& b, int rate);
 
 }  // namespace zorv::bench
