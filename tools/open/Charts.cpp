@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "tools/chartmake/Features.h"
+#include "tools/chart/make/Features.h"
 #include "tools/chartfile/AudioName.h"
-#include "tools/chartmake/Command.h"
-#include "tools/chartmake/Decode.h"
-#include "tools/chartmake/Make.h"
-#include "tools/chartmake/Slots.h"
+#include "tools/chart/make/Command.h"
+#include "tools/chart/make/Decode.h"
+#include "tools/chart/make/Make.h"
+#include "tools/chart/make/Slots.h"
 
 namespace fs = std::filesystem;
 

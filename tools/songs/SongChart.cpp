@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "tools/chartcheck/Analysis.h"
+#include "tools/chart/check/Analysis.h"
 #include "tools/chartfile/Write.h"
 
 namespace zorv::songs {
