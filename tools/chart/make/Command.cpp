@@ -18,10 +18,39 @@
 namespace fs = std::filesystem;
 
 namespace zorv::chartmake {
+
+const std::string_view kMakeSynopsis =
+    "zorv-chart make AUDIO [--level easy|medium|hard] (-o CHART | --into DIR --slot 1|2)";
+const std::string_view kMakeHelp = R"(Charts a song: decodes AUDIO as the game plays it (MP3, OGG, FLAC, WAV),
+finds where its sounds start, its beat and its melody, and puts every note
+on a sound, so the note's beat falls where the music is. Easy keeps to the
+beat; medium and hard add the notes between. Lanes follow the melody:
+higher notes further right. The chart plays as written (checked as above
+before it is written), holds at most 298 notes spread over the whole song,
+and comes out the same for the same song and level.
+  --level L       easy, medium (the default) or hard
+  -o CHART        write the chart to CHART (- for standard output); it names
+                  the audio by its file name, which must then be beside it
+  --into DIR --slot N
+                  make DIR a songs folder for the game: copy AUDIO there
+                  under a name the chart can carry (a letter first, no
+                  spaces), write the chart as Dodoroza.txt (slot 1) or
+                  Virizivez.txt (slot 2), and copy the game's own song for
+                  the other slot if its chart is missing; then play it with
+                  ZORV_SONGS=DIR zorv
+A summary goes to standard error: tempo, notes, notes per second, and what
+was left out and why.
+exit status
+  0  the chart was written
+  1  no chart can be made: the song is silent, too short (the first 2.9 s
+     hold no note, and a few seconds must follow), or has nothing to put a
+     note on; nothing is written
+  2  AUDIO cannot be read or decoded, the command line is wrong, or the
+     chart cannot be written; nothing is written
+)";
+
 namespace {
 
-constexpr const char* kMakeUsage =
-    "usage: zorv-chart make AUDIO [--level easy|medium|hard] (-o CHART | --into DIR --slot 1|2)\n";
 // Songs shorter than this are charted without a progress line.
 constexpr double kProgressFromSeconds = 60;
 
@@ -248,7 +277,8 @@ int makeCommand(int argc, char** argv)
     try {
         args = parseMake(argc, argv);
     } catch (const UsageError& e) {
-        std::fprintf(stderr, "zorv-chart make: %s\n%s(zorv-chart --help says more)\n", e.what(), kMakeUsage);
+        std::fprintf(stderr, "zorv-chart make: %s\nusage: %.*s\n(zorv-chart --help says more)\n", e.what(),
+                     static_cast<int>(kMakeSynopsis.size()), kMakeSynopsis.data());
         return 2;
     }
     try {

@@ -1,22 +1,22 @@
 #pragma once
-// The zorv-chart commands of the chart maker. Each takes its own arguments
-// (argv[0] being the command's name) and returns the exit status.
+// zorv-chart make: the chart maker's command line.
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace zorv::chartmake {
 
-// zorv-chart make AUDIO [--level easy|medium|hard] (-o CHART | --into DIR --slot 1|2)
-// 0 the chart was written; 1 the song cannot hold a chart (the cause on
+// The command as zorv-chart --help shows it: the synopsis line, then the
+// help under it (ending in a newline).
+extern const std::string_view kMakeSynopsis;
+extern const std::string_view kMakeHelp;
+
+// Takes its own arguments (argv[0] being "make") and returns the exit
+// status: 0 the chart was written; 1 the song cannot hold a chart (the cause on
 // stderr, nothing written); 2 the audio cannot be read or decoded, the
 // command line is wrong, or the output cannot be written (nothing written).
 int makeCommand(int argc, char** argv);
-
-// zorv-chart preview CHART -o PNG
-// 0 the picture was written; 2 the chart cannot be read, the command line
-// is wrong or the picture cannot be written.
-int previewCommand(int argc, char** argv);
 
 // Held while a song is decoded: stderr goes to /dev/null, since libmpg123
 // tells it whatever it finds odd in a file ("Note: Illegal Audio-MPEG-Header

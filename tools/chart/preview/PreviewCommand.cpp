@@ -14,13 +14,20 @@
 #include "tools/chart/make/Command.h"
 #include "tools/chart/make/Files.h"
 #include "tools/chart/preview/Preview.h"
+#include "tools/chart/preview/PreviewCommand.h"
 
 namespace fs = std::filesystem;
 
 namespace zorv::chartmake {
-namespace {
 
-constexpr const char* kPreviewUsage = "usage: zorv-chart preview CHART -o PNG\n";
+const std::string_view kPreviewSynopsis = "zorv-chart preview CHART -o PNG";
+const std::string_view kPreviewHelp = R"(Draws the chart against its song: the song's onset strength over time, the
+four lanes under it, each note at its beat; notes with problems, warnings,
+or no sound at their beat are ringed. Exit status 0 when the picture is
+written, 2 when the chart cannot be read or the picture written.
+)";
+
+namespace {
 
 // Qt's chatter about its headless setting-up (no XDG_RUNTIME_DIR, say) is
 // no business of the user's; its errors are.
@@ -164,8 +171,9 @@ int previewCommand(int argc, char** argv)
             understood = false;
     }
     if (!understood || chart.empty() || png.empty()) {
-        std::fprintf(stderr, "zorv-chart preview: give one chart and -o PNG\n%s(zorv-chart --help says more)\n",
-                     kPreviewUsage);
+        std::fprintf(stderr,
+                     "zorv-chart preview: give one chart and -o PNG\nusage: %.*s\n(zorv-chart --help says more)\n",
+                     static_cast<int>(kPreviewSynopsis.size()), kPreviewSynopsis.data());
         return 2;
     }
     return runPreview(chart, png);
