@@ -89,12 +89,6 @@ TEST_F(FormTest, EachCursorKeyHoldsItsOwnLaneAndNoOtherKeyDoesAnything)
         {Qt::Key_Space, "...."},   {Qt::Key_A, "...."},         {Qt::Key_Home, "...."}, {Qt::Key_PageDown, "...."},
         {Qt::Key_Percent, "...."}, {Qt::Key_ParenLeft, "...."},
     };
-    auto held = [&] {
-        std::string lanes;
-        for (QWidget* target : {form->bleft, form->bup, form->bdown, form->bright})
-            lanes += target->isVisible() ? '.' : 'x';
-        return lanes;
-    };
     for (const Case& c : cases) {
         press(static_cast<Qt::Key>(c.key));
         EXPECT_EQ(held(), c.held) << c.key;

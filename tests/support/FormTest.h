@@ -1,6 +1,10 @@
 #pragma once
 // The fixture the window's own tests share (tests/app/Form*Test.cpp).
 
+#include <string>
+
+#include "app/Form.h"
+#include "app/PictureBox.h"
 #include "support/FakeMediaPlayer.h"
 #include "support/WindowTest.h"
 
@@ -28,6 +32,16 @@ protected:
             player.positionMs = i * 50;
             form->Timer1Timer();
         }
+    }
+
+    // The lanes whose targets are hidden, left, up, down, right: "x..." while
+    // the left one is held down.
+    std::string held() const
+    {
+        std::string lanes;
+        for (QWidget* target : {form->bleft, form->bup, form->bdown, form->bright})
+            lanes += target->isVisible() ? '.' : 'x';
+        return lanes;
     }
 
     FakeMediaPlayer player;

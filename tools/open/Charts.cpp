@@ -24,14 +24,6 @@ using chartmake::Level;
 // rest, shown in one step.
 constexpr double kListeningShare = 0.8;
 
-// The chart's title: the audio's name without its extension, as zorv-chart
-// make gives it.
-std::string titleOf(const std::string& audioName)
-{
-    const std::size_t dot = audioName.rfind('.');
-    return chartfile::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
-}
-
 void check(const CancelCheck& cancelled)
 {
     if (cancelled && cancelled())
@@ -69,7 +61,8 @@ std::string chartFor(const fs::path& song, const chartmake::Features& features, 
                      const std::string& audioName, int slot)
 {
     try {
-        const chartmake::MadeChart made = chartmake::makeChart(features, level, titleOf(audioName), audioName);
+        const chartmake::MadeChart made =
+            chartmake::makeChart(features, level, chartfile::chartTitle(audioName), audioName);
         std::fprintf(stderr, "zorv: %s -> slot %d (%s)\n%s", song.c_str(), slot,
                      std::string(chartmake::kSlotCharts[static_cast<std::size_t>(slot - 1)]).c_str(),
                      chartmake::summaryOf(made, features, level).c_str());

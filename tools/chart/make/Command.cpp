@@ -162,12 +162,6 @@ std::string audioNameFor(const fs::path& audio, const std::string& out, std::str
     return plain;
 }
 
-std::string titleOf(const std::string& audioName)
-{
-    const std::size_t dot = audioName.rfind('.');
-    return chartfile::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
-}
-
 int writeMade(const MakeArgs& args, const SlotPlan& plan, const MadeChart& made)
 {
     try {
@@ -225,7 +219,7 @@ int runMake(const MakeArgs& args)
         note = plan.note;
     MadeChart made;
     try {
-        made = makeChart(features, args.level, titleOf(audioName), audioName);
+        made = makeChart(features, args.level, chartfile::chartTitle(audioName), audioName);
     } catch (const NoChart& e) {
         std::fprintf(stderr, "zorv-chart: no chart for %s: %s; nothing written\n", args.audio.c_str(), e.what());
         return 1;
