@@ -3,6 +3,12 @@
 // either side, a higher pitch sits further right, so a rising line moves
 // right and a falling one left. Notes with no clear pitch (drums) take the
 // lane used longest ago. Every lane rule of the game always holds.
+//
+// The game's own songs choose lanes their own way (tools/songs/SongChart.cpp,
+// laneForEveryCue): they know each cue's pitch and phrase from the score and
+// must chart every cue, so they search back through earlier choices rather
+// than leave one out. Here pitches are only heard, a note no lane can take
+// is left out, and no lane may take too much of the chart.
 
 #include <array>
 #include <cstdint>
