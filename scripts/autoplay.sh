@@ -66,7 +66,7 @@ if [ -z "$build" ]; then
   cmake --build "$build" -j2 --target zorv zorv-chart autoplay
 fi
 zorv=$build/app/zorv
-chart_tool=$build/tools/chartcheck/zorv-chart
+chart_tool=$build/tools/chart/zorv-chart
 player=$build/bench/autoplay/autoplay
 for program in "$zorv" "$chart_tool" "$player"; do
   [ -x "$program" ] || { echo "no $program; build zorv, zorv-chart and autoplay" >&2; exit 1; }

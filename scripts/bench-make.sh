@@ -48,7 +48,7 @@ cmake --preset default -B "$build" >/dev/null
 cmake --build "$build" -j2 --target zorv-chart make-corpus corpus-bench corpus-oracle
 ZORV_CORPUS_BUILD=$build tools/corpus/make-corpus.sh "$corpus"
 
-checker=$build/tools/chartcheck/zorv-chart
+checker=$build/tools/chart/zorv-chart
 if [ -n "$oracle" ]; then
   command=("$build/tools/corpus/corpus-oracle")
   [ -n "$shift_ms" ] && command+=(--shift "$shift_ms")

@@ -71,7 +71,7 @@ if [ -n "$maker" ]; then
   cmake --build "$build" -j2 --target real-bench
 else
   cmake --build "$build" -j2 --target zorv-chart real-bench
-  maker=$build/tools/chartcheck/zorv-chart
+  maker=$build/tools/chart/zorv-chart
 fi
 if ! "$maker" --help 2>/dev/null | grep -q 'zorv-chart make'; then
   echo "$maker has no make command; build one that has, or pass --maker PATH" >&2

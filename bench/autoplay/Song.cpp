@@ -8,7 +8,7 @@
 
 #include "chart/Chart.h"
 #include "core/Lanes.h"
-#include "tools/chartmake/Decode.h"
+#include "tools/chart/make/Decode.h"
 
 namespace zorv::autoplay {
 

@@ -184,6 +184,33 @@ struct RunResult {
     double delayMinMs, delayMaxMs;
 };
 
+// Stops the recorder and pairs each click with the first onset it heard
+// from 100 ms before the position crossed the click to 200 ms after: how
+// long after the crossing it was heard, in ms. A click with none is said on
+// stderr and left out.
+std::vector<double> heardAfterCrossing(zorv::bench::Recorder& recorder, const std::vector<Read>& reads,
+                                       const std::vector<int>& clicks, const char* run)
+{
+    std::vector<double> heard;
+    const std::vector<zorv::bench::Onset> onsets = recorder.stop(0.35f, 100);
+    std::size_t next = 0;
+    for (const int ms : clicks) {
+        const std::int64_t at = crossing(reads, ms);
+        while (next < onsets.size() && onsets[next].heardNs < at - 100'000'000)
+            ++next;
+        if (at < 0 || next == onsets.size() || onsets[next].heardNs > at + 200'000'000) {
+            std::fprintf(stderr, "  click at %d ms: no onset near position's crossing%s\n", ms,
+                         at < 0 ? " (never crossed)" : "");
+            continue;
+        }
+        heard.push_back(static_cast<double>(onsets[next].heardNs - at) / 1e6);
+        ++next;
+    }
+    std::fprintf(stderr, "  %s: %zu onsets for %zu clicks; %s\n", run, onsets.size(), clicks.size(),
+                 recorder.summary().c_str());
+    return heard;
+}
+
 // Plays the track once: without a latency source (`compensate` false), as the
 // game does, or as the game does with a deliberate error of `errorNs`.
 RunResult playOnce(const Options& o, const std::string& track, const std::vector<int>& clicks, bool compensate,
@@ -225,26 +252,8 @@ RunResult playOnce(const Options& o, const std::string& track, const std::vector
     r.costUs = spread(cost);
     r.delayMinMs = quantile(delays, 0);
     r.delayMaxMs = quantile(delays, 1);
-    std::vector<double> heard;
-    if (recorder) {
-        const std::vector<zorv::bench::Onset> onsets = recorder->stop(0.35f, 100);
-        std::size_t next = 0;
-        for (const int ms : clicks) {
-            const std::int64_t at = crossing(reads, ms);
-            while (next < onsets.size() && onsets[next].heardNs < at - 100'000'000)
-                ++next;
-            if (at < 0 || next == onsets.size() || onsets[next].heardNs > at + 200'000'000) {
-                std::fprintf(stderr, "  click at %d ms: no onset near position's crossing%s\n", ms,
-                             at < 0 ? " (never crossed)" : "");
-                continue;
-            }
-            heard.push_back(static_cast<double>(onsets[next].heardNs - at) / 1e6);
-            ++next;
-        }
-        std::fprintf(stderr, "  %s: %zu onsets for %zu clicks; %s\n", compensate ? "after" : "before", onsets.size(),
-                     clicks.size(), recorder->summary().c_str());
-    }
-    r.heard = spread(heard);
+    r.heard = spread(recorder ? heardAfterCrossing(*recorder, reads, clicks, compensate ? "after" : "before")
+                              : std::vector<double>{});
     std::fprintf(stderr, "  %s: driver %s at %d Hz, %zu reads, delay taken off %.2f..%.2f ms\n",
                  compensate ? "after" : "before", SDL_GetCurrentAudioDriver(), player.sampleRate(), reads.size(),
                  r.delayMinMs, r.delayMaxMs);

@@ -18,7 +18,7 @@
 #include "app/Form.h"
 #include "app/PadKeys.h"
 #include "app/PictureBox.h"
-#include "support/FakeMediaPlayer.h"
+#include "support/FormTest.h"
 #include "support/VirtualPad.h"
 #include "support/WindowTest.h"
 
@@ -31,21 +31,12 @@ constexpr VirtualPad::Kind kGamepad{true, 15, 0, "gamepad"};
 constexpr VirtualPad::Kind kHatStick{false, 4, 1, "joystick with a hat"};
 constexpr VirtualPad::Kind kMat{false, 16, 0, "dance mat"};
 
-// Dodoroza: one left note at 0 ms, which 57 ticks raise into the great band.
-class PadTest : public test::WindowTest {
+class PadTest : public test::FormTest {
 protected:
-    void SetUp() override
-    {
-        WindowTest::SetUp();
-        writeFile("Dodoroza.txt", "d dodoroza.mp3\n1 0\n0 0\n");
-        player.lengthMs = 125400;
-        openForm(player);
-    }
-
     void TearDown() override
     {
         pads.reset();
-        WindowTest::TearDown();
+        FormTest::TearDown();
     }
 
     void startReading()
@@ -63,24 +54,10 @@ protected:
 
     void playUntilTheLeftArrowIsGreat()
     {
-        chooseSong(form->RadioButton1);
-        start();
-        for (int i = 0; i < 57; ++i) {
-            player.positionMs = i * 50;
-            form->Timer1Timer();
-        }
+        FormTest::playUntilTheLeftArrowIsGreat();
         // Devices are read while the loop runs: its ticks would raise the
         // arrow on.
         form->Timer1->stop();
-    }
-
-    // The lanes whose targets are hidden, left, up, down, right.
-    std::string held() const
-    {
-        std::string lanes;
-        for (QWidget* target : {form->bleft, form->bup, form->bdown, form->bright})
-            lanes += target->isVisible() ? '.' : 'x';
-        return lanes;
     }
     // Waits until the held lanes are `expected`; false if they never are.
     bool heldBecomes(const std::string& expected)
@@ -88,7 +65,6 @@ protected:
         return QTest::qWaitFor([&] { return held() == expected; });
     }
 
-    test::FakeMediaPlayer player;
     std::unique_ptr<PadKeys> pads;
 };
 

@@ -32,4 +32,10 @@ std::string plainAudioName(std::string_view fileName)
     return name;
 }
 
+std::string chartTitle(std::string_view audioName)
+{
+    const std::size_t dot = audioName.rfind('.');
+    return plainAudioName(dot == std::string_view::npos || dot == 0 ? audioName : audioName.substr(0, dot));
+}
+
 }  // namespace zorv::chartfile

@@ -13,4 +13,9 @@ namespace zorv::chartfile {
 // before its extension. Never empty.
 std::string plainAudioName(std::string_view fileName);
 
+// The title every tool gives a chart it makes for an audio file: the audio's
+// name without its extension (a leading dot is no extension), made plain as
+// above.
+std::string chartTitle(std::string_view audioName);
+
 }  // namespace zorv::chartfile

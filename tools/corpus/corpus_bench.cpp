@@ -9,6 +9,7 @@
 //
 // The maker is run as MAKER ARGS... AUDIO --level LEVEL -o CHART.
 
+#include "tools/corpus/BenchIo.h"
 #include "tools/corpus/Evaluate.h"
 #include "tools/corpus/Run.h"
 #include "tools/corpus/Truth.h"
@@ -18,11 +19,8 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <sys/resource.h>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,7 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace zorv;
+using corpus::readFile;
 using corpus::RunResult;
+using corpus::split;
 
 // The targets the maker is held to.
 constexpr double kMinOnOnsets = 0.97;
@@ -59,22 +59,6 @@ struct Made {
     bool same = true;     // every run wrote the same bytes
     int check = -1;       // the checker's exit status; -1 when not run
 };
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-std::vector<std::string> split(const std::string& text, char by)
-{
-    std::vector<std::string> out;
-    std::stringstream in(text);
-    for (std::string item; std::getline(in, item, by);)
-        if (!item.empty())
-            out.push_back(item);
-    return out;
-}
 
 int usage()
 {

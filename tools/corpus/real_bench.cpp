@@ -21,6 +21,7 @@
 // unreadable file.
 
 #include "tools/corpus/Alignment.h"
+#include "tools/corpus/BenchIo.h"
 #include "tools/corpus/Evaluate.h"
 #include "tools/corpus/Groove.h"
 #include "tools/corpus/Midi.h"
@@ -34,11 +35,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -60,14 +58,6 @@ struct Options {
     fs::path songs, charts, audio;
     std::vector<std::string> levels = {"easy", "medium", "hard"};
 };
-
-std::string readFile(const fs::path& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    if (!file)
-        throw std::runtime_error("cannot read " + path.string());
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 std::string cell(const char* pattern, double value)
 {
@@ -205,16 +195,6 @@ double makerTempo(const fs::path& log)
     std::smatch match;
     const std::string text = readFile(log);
     return std::regex_search(text, match, tempo) ? std::stod(match[1]) : 0;
-}
-
-std::vector<std::string> split(const std::string& text, char by)
-{
-    std::vector<std::string> out;
-    std::stringstream in(text);
-    for (std::string item; std::getline(in, item, by);)
-        if (!item.empty())
-            out.push_back(item);
-    return out;
 }
 
 // The lowest of a figure over the charts it applies to, and where.

@@ -5,12 +5,12 @@
 #include <optional>
 #include <string>
 
-#include "tools/chartmake/Features.h"
+#include "tools/chart/make/Features.h"
 #include "tools/chartfile/AudioName.h"
-#include "tools/chartmake/Command.h"
-#include "tools/chartmake/Decode.h"
-#include "tools/chartmake/Make.h"
-#include "tools/chartmake/Slots.h"
+#include "tools/chart/make/Command.h"
+#include "tools/chart/make/Decode.h"
+#include "tools/chart/make/Make.h"
+#include "tools/chart/make/Slots.h"
 
 namespace fs = std::filesystem;
 
@@ -23,14 +23,6 @@ using chartmake::Level;
 // listening, the part that reports as it goes; making the charts is the
 // rest, shown in one step.
 constexpr double kListeningShare = 0.8;
-
-// The chart's title: the audio's name without its extension, as zorv-chart
-// make gives it.
-std::string titleOf(const std::string& audioName)
-{
-    const std::size_t dot = audioName.rfind('.');
-    return chartfile::plainAudioName(dot == std::string::npos || dot == 0 ? audioName : audioName.substr(0, dot));
-}
 
 void check(const CancelCheck& cancelled)
 {
@@ -69,7 +61,8 @@ std::string chartFor(const fs::path& song, const chartmake::Features& features, 
                      const std::string& audioName, int slot)
 {
     try {
-        const chartmake::MadeChart made = chartmake::makeChart(features, level, titleOf(audioName), audioName);
+        const chartmake::MadeChart made =
+            chartmake::makeChart(features, level, chartfile::chartTitle(audioName), audioName);
         std::fprintf(stderr, "zorv: %s -> slot %d (%s)\n%s", song.c_str(), slot,
                      std::string(chartmake::kSlotCharts[static_cast<std::size_t>(slot - 1)]).c_str(),
                      chartmake::summaryOf(made, features, level).c_str());

@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "tools/chartmake/Placement.h"
+#include "tools/chart/make/Placement.h"
 #include "tools/open/Errors.h"
 
 namespace zorv::opensong {

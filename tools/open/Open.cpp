@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <system_error>
 
-#include "tools/chartmake/Decode.h"
-#include "tools/chartmake/Files.h"
+#include "tools/chart/make/Decode.h"
+#include "tools/chart/make/Files.h"
 #include "tools/open/SongCache.h"
 
 namespace fs = std::filesystem;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <stdexcept>
 
-#include "tools/chartcheck/Analysis.h"
+#include "tools/chart/check/Analysis.h"
 #include "tools/chartfile/Write.h"
 
 namespace zorv::songs {
@@ -71,10 +71,8 @@ std::vector<Preference> lanePreferences(const Song& song)
 
 // Depth-first over the preferences: a note with no free lane sends the
 // search back to try the next choice of the notes before it. Busy passages
-// need this; a greedy pass can fill every lane just before one. Unlike the
-// chart maker, which leaves out a note no lane can take, a score's every cue
-// must be charted. Returns each note's lane, or nothing with `stuck` set to
-// the note the search gave up on.
+// need this; a greedy pass can fill every lane just before one. Returns each
+// note's lane, or nothing with `stuck` set to the note the search gave up on.
 std::optional<std::vector<int>> laneForEveryCue(const std::vector<Preference>& preference,
                                                 const std::vector<int>& times, std::size_t& stuck)
 {

@@ -22,9 +22,11 @@ struct SongChart {
 
 // Lanes follow the melody: within a phrase, higher notes go further right.
 // When the wanted lane is still busy (too close, or four arrows in flight)
-// the nearest free lane is taken, leaning the way the melody moves. Throws
-// when no lane is free, naming the bar, so the score gets fixed instead of
-// a note silently disappearing.
+// the nearest free lane is taken, leaning the way the melody moves, and when
+// none is, the choices of the notes before are tried again. Every cue gets a
+// lane, unlike in the chart maker (tools/chart/make/LaneChoice.h), which
+// leaves out a note no lane can take: throws when no choice fits, naming the
+// bar, so the score gets fixed instead of a note silently disappearing.
 SongChart chartForSong(const Song& song);
 
 // The chart file (tools/chartfile). Throws std::runtime_error listing what
