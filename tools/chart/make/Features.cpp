@@ -1,6 +1,6 @@
 #include "tools/chart/make/Features.h"
 
-// The peak picker and the beat tracker are among aubio's unstable API.
+// The peak picker and the spectral whitening are among aubio's unstable API.
 #define AUBIO_UNSTABLE 1
 #include <aubio/aubio.h>
 
@@ -22,9 +22,6 @@ constexpr uint_t kPulseBins = kPulseWindow / 2 + 1;
 // The bass: the bins below 280 Hz (13 of 21.5 Hz).
 constexpr uint_t kBassWindow = 24;
 constexpr uint_t kBassBins = kBassWindow / 2 + 1;
-// aubio_tempo's sizes: 6 s of onset strength, moved on by a quarter.
-constexpr uint_t kTempoFrame = 512;
-constexpr uint_t kTempoStep = kTempoFrame / 4;
 // aubio's own specflux settings for its spectral whitening, which the
 // onset object keeps to itself.
 constexpr smpl_t kWhiteningRelaxSeconds = 100;
@@ -45,7 +42,6 @@ constexpr uint_t kWeightingLead = 256;
 
 struct AubioDeleter {
     void operator()(aubio_onset_t* o) const { del_aubio_onset(o); }
-    void operator()(aubio_beattracking_t* o) const { del_aubio_beattracking(o); }
     void operator()(aubio_pitch_t* o) const { del_aubio_pitch(o); }
     void operator()(aubio_filter_t* f) const { del_aubio_filter(f); }
     void operator()(aubio_fft_t* f) const { del_aubio_fft(f); }
@@ -97,7 +93,6 @@ public:
         return peak_->data[0];
     }
     float value() const { return value_->data[0]; }
-    float thresholded() const { return aubio_peakpicker_get_thresholded_input(picker_.get())->data[0]; }
     uint_t window() const { return window_; }
 
 private:
@@ -112,13 +107,14 @@ private:
 
 }  // namespace
 
-// Why not aubio_onset and aubio_tempo themselves: their phase vocoders work
-// out every bin's phase (an arc tangent each), which spectral flux never
-// reads: 22 % of a whole run went there. And the pulse below 2.75 kHz, on
-// which the beats are found, needed a second vocoder at half the rate. Here
-// one FFT's magnitudes feed both, through aubio's own whitening, flux, peak
-// picking and beat tracking, with aubio_onset's settings; the onsets are
-// aubio_onset's to the sample (tested); docs/performance.md has the cost.
+// Why not aubio_onset itself: its phase vocoder works out every bin's phase
+// (an arc tangent each), which spectral flux never reads: 22 % of a whole
+// run went there. And the pulse and the bass, on which the beats are found,
+// would need vocoders of their own. Here one FFT's magnitudes feed all
+// three, through aubio's own whitening, flux and peak picking, with
+// aubio_onset's settings; the onsets are aubio_onset's to the sample
+// (tested); docs/performance.md has the cost. The beats are our own
+// (Tempo.h, Beats.h): aubio's tracker made three-against-two errors.
 struct Analyser::Impl {
     AubioPtr<aubio_onset_t> settings;  // aubio's specflux onset detector, for its settings
     AubioPtr<fvec_t> window = made(new_aubio_window(const_cast<char_t*>("hanningz"), kWindow), "window");
@@ -132,10 +128,6 @@ struct Analyser::Impl {
     std::unique_ptr<Flux> flux;
     std::unique_ptr<Flux> pulse;
     std::unique_ptr<Flux> bass;
-    AubioPtr<aubio_beattracking_t> tempo;
-    AubioPtr<fvec_t> tempoFrame = made(new_fvec(kTempoFrame), "buffers");
-    AubioPtr<fvec_t> tempoOut = made(new_fvec(kTempoStep), "buffers");
-    uint_t tempoBlock = 0;
 
     std::vector<float> history = std::vector<float>(kWindow, 0.0f);  // the last kWindow samples
     std::uint64_t samples = 0;
@@ -149,7 +141,6 @@ struct Analyser::Impl {
     std::vector<float> strength;
     std::vector<float> pulseStrength;
     std::vector<float> bassStrength;
-    std::vector<float> periodHops;
     std::vector<Onset> onsets;
 
     Impl()
@@ -160,7 +151,6 @@ struct Analyser::Impl {
         flux = std::make_unique<Flux>(kWindow, *settings);
         pulse = std::make_unique<Flux>(kPulseWindow, *settings);
         bass = std::make_unique<Flux>(kBassWindow, *settings);
-        tempo = made(new_aubio_beattracking(kTempoFrame, kHopSamples, kAnalysisRate), "beat tracker");
     }
 
     void sample(float x)
@@ -197,8 +187,6 @@ struct Analyser::Impl {
         pulseStrength.push_back(pulse->value());
         bass->run(*lowest);
         bassStrength.push_back(bass->value());
-        trackTempo(pulse->thresholded());
-        periodHops.push_back(aubio_beattracking_get_period(tempo.get()) / kHopSamples);
         noteOnset(found);
         samples += kHopSamples;
     }
@@ -224,19 +212,6 @@ struct Analyser::Impl {
         const double ms = static_cast<double>(lastOnset - delay) * 1000.0 / kAnalysisRate;
         if (onsets.empty() || ms > onsets.back().ms)
             onsets.push_back({ms, 0.0f});
-    }
-
-    // What aubio_tempo does with its onset strength: a window of it, moved on
-    // by a quarter, goes to the beat tracker each quarter.
-    void trackTempo(float thresholded)
-    {
-        tempoFrame->data[kTempoFrame - kTempoStep + tempoBlock] = thresholded;
-        if (++tempoBlock < kTempoStep)
-            return;
-        aubio_beattracking_do(tempo.get(), tempoFrame.get(), tempoOut.get());
-        std::copy(tempoFrame->data + kTempoStep, tempoFrame->data + kTempoFrame, tempoFrame->data);
-        std::fill(tempoFrame->data + kTempoFrame - kTempoStep, tempoFrame->data + kTempoFrame, 0.0f);
-        tempoBlock = 0;
     }
 };
 
@@ -277,7 +252,6 @@ Features Analyser::finish(const DecodedAudio& audio)
     f.strength = std::move(a.strength);
     f.pulse = std::move(a.pulseStrength);
     f.bass = std::move(a.bassStrength);
-    f.periodHops = std::move(a.periodHops);
     f.onsets = std::move(a.onsets);
     f.mono = std::move(a.mono);
     return f;

@@ -47,8 +47,6 @@ struct Features {
     // The same below 280 Hz: kicks, the body of snares, bass. Where it peaks
     // is where the drums mark the beat, not the riff between. Per hop.
     std::vector<float> bass;
-    // aubio's beat period estimate in hops, per hop; 0 until it has one.
-    std::vector<float> periodHops;
     std::vector<Onset> onsets;  // ascending ms
     float peak = 0;             // largest |sample| of the mono mix, 0..1
     // The mono mix at kAnalysisRate, for the pitch of the notes chosen:

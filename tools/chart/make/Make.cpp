@@ -95,7 +95,7 @@ std::string summaryOf(const MadeChart& chart, const Features& features, Level le
             ? "onsets to stay within " + std::to_string(chart.placement.wanted) + " notes, " +
                   std::string(levelName(level)) + "'s share of the " + std::to_string(charting::kMaxNotes) +
                   " a chart holds"
-            : "onsets crowded out by stronger ones at " + std::string(levelName(level)) + "'s density");
+            : "onsets off their phrase's rhythm or beyond " + std::string(levelName(level)) + "'s density");
     add(left, chart.lanes.noLane, "notes no lane could take (the arrows of every lane were still rising)");
     return text + left + "\n";
 }

@@ -7,10 +7,19 @@
 #include <set>
 
 #include "charting/Charting.h"
+#include "core/Lanes.h"
 
 namespace zorv::chartmake {
 namespace {
 
+// Where in the bar an onset falls, coarsest first: the phrase's first beat
+// (the first of its bars' first beats), the bar's first beat, its third
+// (in four), its other beats, the eighths between, sixteenths and thirds,
+// off the grid. A passage's notes take these in turn, each for the whole
+// passage, so the passage keeps one rhythm: a note a phrase where a long
+// song has room for little more, then whole notes, halves, quarters,
+// eighths.
+enum Place : int { phraseFirst, firstBeat, thirdBeat, otherBeats, eighths, finer, offGrid, kPlaces };
 struct LevelRule {
     Level level;
     std::string_view name;
@@ -18,42 +27,32 @@ struct LevelRule {
     // At most this share of kMaxNotes, and of the onsets sure enough to
     // chart: long songs and sparse ones differ by level too.
     double share;
-    std::int32_t minGapMs;  // between any two notes
-    // Where on the grid its notes may fall: on a beat, an eighth, a
-    // sixteenth, a triplet, off the grid.
-    std::array<bool, 5> allows;
+    // Between any two notes: easy's lets quarters in up to 150 BPM, medium's
+    // eighths up to 166.
+    std::int32_t minGapMs;
+    Place finest;  // the finest place of the grid its notes may fall on
 };
 
 // The bundled charts, written by hand from the scores, run at 1.2 notes a
 // second (easy) and 1.8 (medium). Easy keeps to the beat, medium to its
 // eighths (and a swing's thirds), hard follows the music's own rhythm.
 constexpr LevelRule kRules[] = {
-    {Level::easy, "easy", 1.1, 0.6, 450, {true, false, false, false, false}},
-    {Level::medium, "medium", 1.9, 0.8, 200, {true, true, false, false, false}},
-    {Level::hard, "hard", 2.8, 1.0, charting::kMinNoteGapMs, {true, true, true, true, true}},
+    {Level::easy, "easy", 1.1, 0.6, 395, otherBeats},
+    {Level::medium, "medium", 1.9, 0.8, 180, eighths},
+    {Level::hard, "hard", 2.8, 1.0, charting::kMinNoteGapMs, offGrid},
 };
 static_assert(kRules[2].minGapMs >= charting::kMinNoteGapMs);
 
 const LevelRule& ruleOf(Level level) { return kRules[static_cast<int>(level)]; }
 
-// How an onset ranks by where it falls: on a beat, an eighth, a sixteenth,
-// a triplet, off the grid. Each step down halves, so that a passage gets
-// all its beats before its eighths and all its eighths before its
-// sixteenths, and its notes run evenly: a louder passage gets its eighths
-// before a quiet one gets its beats.
-constexpr std::array<float, 5> kRank = {1.0f, 0.5f, 0.25f, 0.3f, 0.1f};
-// What falls on or after the third beat of a bar ranks this much lower than
-// on or after its first, and on or after the second and fourth lower still,
-// so that a passage with room for only some of its beats gets whole notes,
-// then half notes, evenly, rather than a scatter of its quarters.
-constexpr float kThirdOfBar = 0.85f;
-constexpr float kOffBeatOfBar = 0.7f;
-// A place fewer than this share of a rhythm's bars play ranks below every
-// place the rhythm plays throughout: a fill, not the pattern. (Ranking the
-// onsets weaker than the loud ones around them lower still broke the
-// patterns of band recordings, steadiness 0.41 to 0.26, and kept no echo
-// out that the sureness thresholds below do not.)
-constexpr float kPatternPresence = 0.5f;
+// Each finer place halves a passage's claim to it: a passage half as
+// intense gets its quarters when a twice as intense one gets its eighths.
+constexpr float kFinerClaim = 0.5f;
+// Passages are this many bars: the rhythm holds for a phrase, and a break
+// or a louder passage changes it at the phrase's end.
+constexpr int kPhraseBars = 4;
+// Without beats, passages are this long.
+constexpr double kPhraseMsWithoutBeats = 8000;
 
 // An onset's strength is judged against the strong onsets around it (their
 // 90th percentile within this many ms either side), so a quiet verse is
@@ -73,18 +72,6 @@ constexpr float kSureElsewhere = 0.7f;
 // in a passage where nothing is louder.
 constexpr float kNoiseShare = 0.02f;
 
-struct Candidate {
-    std::int32_t ms;
-    float score;  // by the rhythm: how strongly the passage plays there, weighed by place
-    float own;    // the onset's own strength, to break ties
-    Metre metre;
-    int inBar;
-    // Last tie-break: the onset's index with its bits reversed, which
-    // spreads equals over the whole song (a van der Corput sequence)
-    // instead of taking them from its start.
-    std::uint32_t spread;
-};
-
 std::uint32_t reversedBits(std::uint32_t x)
 {
     std::uint32_t r = 0;
@@ -92,6 +79,16 @@ std::uint32_t reversedBits(std::uint32_t x)
         r = (r << 1) | (x & 1u);
     return r;
 }
+
+struct Candidate {
+    std::int32_t ms;  // where its note goes: its place on the grid
+    float loudness;   // its strength against the song's loud onsets, 0..2
+    float own;        // its strength against the onsets around it: the stronger of two takes a place
+    Place place;
+    int phrase;  // the passage it falls in, counted from 0
+    int bar;     // as RhythmOnset
+    int slot;    // as RhythmOnset
+};
 
 float percentile(std::vector<float> values, double share)
 {
@@ -128,8 +125,61 @@ float sureFrom(Metre metre)
     return metre == Metre::beat ? kSureOnBeat : metre == Metre::eighth ? kSureHalfBeat : kSureElsewhere;
 }
 
+Place placeOf(const RhythmOnset& r, int perBar)
+{
+    switch (r.metre) {
+    case Metre::beat: return r.inBar <= 0 ? firstBeat : r.inBar == 2 && perBar == 4 ? thirdBeat : otherBeats;
+    case Metre::eighth: return eighths;
+    case Metre::sixteenth:
+    case Metre::triplet: return finer;
+    default: return offGrid;
+    }
+}
+
+// Whether beat j begins a bar; beats without places in the bar take them
+// in turn.
+bool barStartsAt(const Beats& beats, std::size_t j)
+{
+    const auto inBar = [&](std::size_t k) {
+        return k < beats.inBar.size() ? beats.inBar[k] : static_cast<int>(k % static_cast<std::size_t>(beats.perBar));
+    };
+    return j == 0 || inBar(j) <= inBar(j - 1);
+}
+
+// Where each phrase of kPhraseBars bars begins, ms; one every
+// kPhraseMsWithoutBeats without beats.
+std::vector<double> phraseStarts(const Beats& beats, double endMs)
+{
+    std::vector<double> starts;
+    int bars = 0;
+    for (std::size_t j = 0; j < beats.ms.size(); ++j) {
+        if (barStartsAt(beats, j) && bars++ % kPhraseBars == 0)
+            starts.push_back(beats.ms[j]);
+    }
+    if (starts.empty())
+        for (double t = 0; t < endMs; t += kPhraseMsWithoutBeats)
+            starts.push_back(t);
+    return starts;
+}
+
+// The bars of the phrase beginning at `from` and ending at `to`: counted
+// on the beats, kPhraseBars but for the first and last phrases.
+int barsBetween(const Beats& beats, double from, double to)
+{
+    int bars = 0;
+    for (std::size_t j = 0; j < beats.ms.size(); ++j)
+        bars += barStartsAt(beats, j) && beats.ms[j] >= from && beats.ms[j] < to ? 1 : 0;
+    return std::max(bars, 1);
+}
+
+int phraseOf(const std::vector<double>& starts, double ms)
+{
+    const auto after = std::upper_bound(starts.begin(), starts.end(), ms);
+    return std::max(0, static_cast<int>(after - starts.begin()) - 1);
+}
+
 // The onsets after the lead and within the player's length that are sure
-// to be music, each scored by its rhythm.
+// to be music, each where its note would go.
 std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats, LeftOut& leftOut)
 {
     std::vector<float> all;
@@ -138,25 +188,22 @@ std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats
     const std::vector<float> relative = relativeStrength(features.onsets, kNoiseShare * percentile(all, 0.9));
     const std::vector<RhythmOnset> rhythm = rhythmOf(features, beats);
     const double lastMs = std::min<double>(features.audio.lengthMs, features.durationMs);
+    const std::vector<double> phrases = phraseStarts(beats, lastMs);
     std::vector<Candidate> result;
     for (std::size_t i = 0; i < features.onsets.size(); ++i) {
-        const auto ms = static_cast<std::int32_t>(std::lround(features.onsets[i].ms));
+        const RhythmOnset& r = rhythm[i];
+        const auto ms = static_cast<std::int32_t>(std::lround(r.gridMs));
         if (ms < charting::kLeadMs) {
             ++leftOut.inLead;
             continue;
         }
         if (ms > lastMs)
             continue;
-        const RhythmOnset& r = rhythm[i];
         if (relative[i] < sureFrom(r.metre)) {
             ++leftOut.unsure;
             continue;
         }
-        const float pattern = r.presence >= kPatternPresence ? 1.0f : 0.2f * r.presence;
-        const float inBar = r.inBar == 0 ? 1.0f : r.inBar == 2 ? kThirdOfBar : kOffBeatOfBar;
-        const float rank = kRank[static_cast<std::size_t>(r.metre)] * inBar;
-        result.push_back({ms, rank * r.loudness * pattern, relative[i], r.metre, r.inBar,
-                          reversedBits(static_cast<std::uint32_t>(i))});
+        result.push_back({ms, r.loudness, relative[i], placeOf(r, beats.perBar), phraseOf(phrases, ms), r.bar, r.slot});
     }
     return result;
 }
@@ -166,11 +213,9 @@ std::vector<Candidate> candidatesOf(const Features& features, const Beats& beats
 // no onset took easy's notes on the song's beats from 90 % to 83 %.
 constexpr double kHalvesFromBpm = 135;
 
-bool allowed(const Candidate& c, const LevelRule& rule, bool halves)
+Place finestOf(const LevelRule& rule, bool halves)
 {
-    if (!rule.allows[static_cast<std::size_t>(c.metre)])
-        return false;
-    return !(halves && rule.level == Level::easy && c.inBar % 2 != 0);
+    return halves && rule.level == Level::easy ? thirdBeat : rule.finest;
 }
 
 // Whether a note at `ms` keeps `gap` from every note in `times`.
@@ -182,11 +227,178 @@ bool hasRoom(const std::set<std::int32_t>& times, std::int32_t ms, std::int32_t 
     return next == times.begin() || ms - *std::prev(next) >= gap;
 }
 
+// The game holds kNotesInFlightPerLane arrows a lane, each for
+// kFiveNoteSpanMs, and a lane's arrows kMinLaneGapMs apart: no more notes
+// than that fit in those spans, whatever the lanes. The lanes also follow
+// the melody, so a place is only taken where its notes leave room for
+// that: at most kRoomShare of the notes that fit. (At the full count, a
+// band recording at 150 BPM lost 36 of its 298 hard notes for want of a
+// lane, every one a hole in a run of eighths.)
+constexpr double kRoomShare = 0.9;
+constexpr int kMostInFlight = static_cast<int>(kRoomShare * kLaneCount * charting::kNotesInFlightPerLane);
+
+// Whether the notes around `ms` (it among them) crowd more than `most`
+// into any span of `spanMs`.
+bool crowds(const std::set<std::int32_t>& times, std::int32_t ms, std::int32_t spanMs, int most)
+{
+    std::vector<std::int32_t> near(times.lower_bound(ms - spanMs + 1), times.lower_bound(ms + spanMs));
+    for (std::size_t from = 0, to = 0; from < near.size() && near[from] <= ms; ++from) {
+        while (to < near.size() && near[to] - near[from] < spanMs)
+            ++to;
+        if (static_cast<int>(to - from) > most)
+            return true;
+    }
+    return false;
+}
+
+bool crowds(const std::set<std::int32_t>& times, std::int32_t ms)
+{
+    return crowds(times, ms, charting::kFiveNoteSpanMs, kMostInFlight) ||
+           crowds(times, ms, charting::kMinLaneGapMs, kLaneCount);
+}
+
+// A phrase takes the beats, or the eighths, only where the music plays at
+// least this share of them through the phrase; where it plays fewer, they
+// are passing notes, and a rhythm with passing notes does not repeat.
+constexpr double kRhythmShare = 0.5;
+
+// The candidates of each phrase and place, the strongest first.
+using Groups = std::vector<std::array<std::vector<const Candidate*>, kPlaces>>;
+
+struct Phrases {
+    Groups groups;
+    std::vector<float> intensity;  // per phrase: its candidates' loudness summed, per second
+    std::vector<int> reached;      // per phrase: the places its notes have taken, phraseFirst..
+    // Per phrase and place, whether the music plays kRhythmShare of it.
+    std::vector<std::array<bool, kPlaces>> played;
+};
+
+// How many of a bar's slots are of `place`; 0 for the places the music
+// need not play throughout.
+int slotsOf(Place place, int perBar)
+{
+    switch (place) {
+    case firstBeat: return 1;
+    case thirdBeat: return perBar == 4 ? 1 : 0;
+    case otherBeats: return perBar - (perBar == 4 ? 2 : 1);
+    case eighths: return perBar;
+    default: return 0;
+    }
+}
+
+bool playedThrough(const std::vector<const Candidate*>& group, Place place, int perBar, int bars)
+{
+    std::set<std::pair<int, int>> slots;
+    for (const Candidate* c : group)
+        slots.insert({c->bar, c->slot});
+    return static_cast<double>(slots.size()) >= kRhythmShare * slotsOf(place, perBar) * bars;
+}
+
+Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, double endMs)
+{
+    const std::vector<double> starts = phraseStarts(beats, endMs);
+    Phrases p;
+    p.groups.resize(starts.size());
+    p.intensity.assign(starts.size(), 0);
+    p.reached.assign(starts.size(), 0);
+    p.played.resize(starts.size());
+    for (const Candidate& c : candidates) {
+        const auto k = static_cast<std::size_t>(c.phrase);
+        p.intensity[k] += c.loudness;
+        p.groups[k][static_cast<std::size_t>(c.place)].push_back(&c);
+        if (c.place == firstBeat && p.groups[k][phraseFirst].empty())
+            p.groups[k][phraseFirst].push_back(&c);
+    }
+    for (std::size_t k = 0; k < starts.size(); ++k) {
+        const double to = k + 1 < starts.size() ? starts[k + 1] : std::max(endMs, starts[k] + 1);
+        p.intensity[k] /= static_cast<float>(std::max(1.0, (to - starts[k]) / 1000.0));
+        const int bars = barsBetween(beats, starts[k], to);
+        for (int place = 0; place < kPlaces; ++place) {
+            auto& group = p.groups[k][static_cast<std::size_t>(place)];
+            p.played[k][static_cast<std::size_t>(place)] =
+                beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, bars);
+            std::stable_sort(group.begin(), group.end(), [](const Candidate* x, const Candidate* y) {
+                return x->own != y->own ? x->own > y->own : x->ms < y->ms;
+            });
+        }
+    }
+    return p;
+}
+
+// Takes a phrase's notes at one place: every candidate there with room.
+// Undone, and false, when they would take the notes past `wanted` or crowd
+// the lanes.
+bool takePlace(std::set<std::int32_t>& times, const std::vector<const Candidate*>& group, std::int32_t gap,
+               std::size_t wanted)
+{
+    std::vector<std::int32_t> added;
+    bool crowded = false;
+    for (const Candidate* c : group) {
+        if (hasRoom(times, c->ms, gap)) {
+            times.insert(c->ms);
+            added.push_back(c->ms);
+        }
+    }
+    for (std::int32_t ms : added)
+        crowded = crowded || crowds(times, ms);
+    if (times.size() <= wanted && !crowded)
+        return true;
+    for (std::int32_t ms : added)
+        times.erase(ms);
+    return false;
+}
+
+// The notes of one level: the level below's, then whole places of whole
+// phrases, the most intense phrase's coarsest place first, each finer
+// place claiming kFinerClaim of the one before; a phrase whose next place
+// does not fit in `wanted` takes no finer one.
+void levelNotes(std::set<std::int32_t>& times, Phrases& phrases, const LevelRule& rule, Place finest,
+                std::size_t wanted)
+{
+    struct Step {
+        float claim;
+        std::size_t phrase;
+        // Between equal claims: the phrase's index with its bits reversed,
+        // which spreads them over the whole song (a van der Corput
+        // sequence) instead of taking them from its start.
+        std::uint32_t spread;
+    };
+    std::vector<Step> steps;
+    for (std::size_t k = 0; k < phrases.groups.size(); ++k)
+        steps.push_back({phrases.intensity[k] * std::pow(kFinerClaim, static_cast<float>(phrases.reached[k])), k,
+                         reversedBits(static_cast<std::uint32_t>(k))});
+    std::vector<bool> closed(steps.size(), false);
+    // Each phrase's next place, best claim first, until none is left.
+    for (;;) {
+        const auto best = std::max_element(steps.begin(), steps.end(), [&](const Step& a, const Step& b) {
+            const bool aOpen = !closed[a.phrase], bOpen = !closed[b.phrase];
+            if (aOpen != bOpen)
+                return bOpen;
+            return a.claim != b.claim ? a.claim < b.claim : a.spread > b.spread;
+        });
+        if (best == steps.end() || closed[best->phrase])
+            return;
+        int& reached = phrases.reached[best->phrase];
+        const auto place = static_cast<std::size_t>(reached);
+        // A beat the music does not play through is passed over: its notes
+        // would be passing ones. Without eighths played through, nothing
+        // finer is a rhythm.
+        const bool played = phrases.played[best->phrase][place];
+        if (reached > finest || (!played && reached >= eighths) ||
+            (played && !takePlace(times, phrases.groups[best->phrase][place], rule.minGapMs, wanted))) {
+            closed[best->phrase] = true;
+            continue;
+        }
+        ++reached;
+        best->claim *= kFinerClaim;
+    }
+}
+
 // Where notes are more than kLongestBareMs apart (or from the lead or the
-// end) and an allowed candidate lies between, the best-scored one nearest
-// the middle of the stretch is taken, until no such stretch is left.
-void fillBareStretches(std::set<std::int32_t>& times, const std::vector<const Candidate*>& order, std::int32_t gap,
-                       std::int32_t endMs)
+// end) and a candidate the level allows lies between, the one nearest the
+// middle of the stretch is taken, until no such stretch is left.
+void fillBareStretches(std::set<std::int32_t>& times, const std::vector<Candidate>& candidates, Place finest,
+                       std::int32_t gap, std::int32_t endMs)
 {
     for (bool added = true; added && times.size() < static_cast<std::size_t>(charting::kMaxNotes);) {
         added = false;
@@ -196,10 +408,13 @@ void fillBareStretches(std::set<std::int32_t>& times, const std::vector<const Ca
         for (std::int32_t to : bounds) {
             if (to - from > kLongestBareMs) {
                 const Candidate* best = nullptr;
-                for (const Candidate* c : order) {
-                    if (c->ms > from && c->ms < to && hasRoom(times, c->ms, gap) &&
-                        (best == nullptr || c->score > best->score))
-                        best = c;
+                const auto fromMiddle = [&](const Candidate& c) { return std::abs(c.ms - (from + to) / 2); };
+                for (const Candidate& c : candidates) {
+                    if (c.place > finest || c.ms <= from || c.ms >= to || !hasRoom(times, c.ms, gap))
+                        continue;
+                    if (best == nullptr || fromMiddle(c) < fromMiddle(*best) ||
+                        (fromMiddle(c) == fromMiddle(*best) && c.loudness > best->loudness))
+                        best = &c;
                 }
                 if (best != nullptr) {
                     times.insert(best->ms);
@@ -210,26 +425,6 @@ void fillBareStretches(std::set<std::int32_t>& times, const std::vector<const Ca
             from = to;
         }
     }
-}
-
-// The notes of one level: the level below's, then its own candidates best
-// first, each keeping the level's spacing, up to `wanted`.
-std::set<std::int32_t> levelNotes(const std::vector<Candidate>& byScore, const LevelRule& rule, bool halves,
-                                  std::set<std::int32_t> times, std::size_t wanted, std::int32_t endMs)
-{
-    std::vector<const Candidate*> order;
-    for (const Candidate& c : byScore) {
-        if (allowed(c, rule, halves))
-            order.push_back(&c);
-    }
-    for (const Candidate* c : order) {
-        if (times.size() >= wanted)
-            break;
-        if (hasRoom(times, c->ms, rule.minGapMs))
-            times.insert(c->ms);
-    }
-    fillBareStretches(times, order, rule.minGapMs, endMs);
-    return times;
 }
 
 }  // namespace
@@ -248,41 +443,39 @@ std::optional<Level> levelNamed(std::string_view name)
 Placement placeNotes(const Features& features, const Beats& beats, Level level)
 {
     Placement placement;
-    std::vector<Candidate> byScore = candidatesOf(features, beats, placement.leftOut);
-    std::stable_sort(byScore.begin(), byScore.end(), [](const Candidate& a, const Candidate& b) {
-        if (a.score != b.score)
-            return a.score > b.score;
-        return a.own != b.own ? a.own > b.own : a.spread < b.spread;
-    });
+    const std::vector<Candidate> candidates = candidatesOf(features, beats, placement.leftOut);
     const bool halves = beats.bpm > kHalvesFromBpm;
     const double playableSeconds = std::max(0.0, features.durationMs - charting::kLeadMs) / 1000.0;
     const auto endMs = static_cast<std::int32_t>(std::min<double>(features.audio.lengthMs, features.durationMs));
+    Phrases phrases = phrasesOf(candidates, beats, endMs);
 
     // Each level holds the notes of the level below, so the levels nest.
     std::set<std::int32_t> times;
     for (const LevelRule& rule : kRules) {
-        std::size_t sure = 0;
-        for (const Candidate& c : byScore)
-            sure += allowed(c, rule, halves) ? 1 : 0;
+        const Place finest = finestOf(rule, halves);
+        const auto sure = static_cast<std::size_t>(
+            std::count_if(candidates.begin(), candidates.end(), [&](const Candidate& c) { return c.place <= finest; }));
         const auto byDensity = static_cast<int>(std::lround(rule.notesPerSecond * playableSeconds));
         const auto most = static_cast<int>(rule.share * charting::kMaxNotes);
-        const auto offered = static_cast<int>(std::lround(rule.share * static_cast<double>(byScore.size())));
+        const auto offered = static_cast<int>(std::lround(rule.share * static_cast<double>(candidates.size())));
         placement.wanted = std::max(1, std::min({byDensity, most, offered}));
         placement.capped = byDensity > most && offered >= most;
         placement.sparse = offered < std::min(byDensity, most);
-        times = levelNotes(byScore, rule, halves, std::move(times), static_cast<std::size_t>(placement.wanted), endMs);
+        levelNotes(times, phrases, rule, finest, static_cast<std::size_t>(placement.wanted));
+        fillBareStretches(times, candidates, finest, rule.minGapMs, endMs);
         if (rule.level == level) {
-            placement.leftOut.offBeat = static_cast<int>(byScore.size() - sure);
+            placement.leftOut.offBeat = static_cast<int>(candidates.size() - sure);
             break;
         }
     }
     PitchReader pitch;
     for (std::int32_t ms : times) {
-        const auto c = std::find_if(byScore.begin(), byScore.end(), [&](const Candidate& x) { return x.ms == ms; });
-        placement.picks.push_back({ms, pitch.at(features, ms), c != byScore.end() && c->metre == Metre::beat});
+        const auto c =
+            std::find_if(candidates.begin(), candidates.end(), [&](const Candidate& x) { return x.ms == ms; });
+        placement.picks.push_back({ms, pitch.at(features, ms), c != candidates.end() && c->place <= otherBeats});
     }
     placement.leftOut.thinned =
-        std::max(0, static_cast<int>(byScore.size()) - placement.leftOut.offBeat - static_cast<int>(times.size()));
+        std::max(0, static_cast<int>(candidates.size()) - placement.leftOut.offBeat - static_cast<int>(times.size()));
     return placement;
 }
 

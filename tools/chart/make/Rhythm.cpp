@@ -35,6 +35,7 @@ struct GridPlace {
     Metre metre = Metre::off;
     std::ptrdiff_t beat = -1;  // index of the beat it falls on or after
     int twelfths = 0;
+    double ms = 0;  // where the place is
 };
 
 GridPlace placeOf(double ms, const std::vector<double>& beats, double medianGap)
@@ -43,19 +44,20 @@ GridPlace placeOf(double ms, const std::vector<double>& beats, double medianGap)
     const auto after = std::upper_bound(beats.begin(), beats.end(), ms);
     const std::ptrdiff_t j = (after - beats.begin()) - 1;  // last beat at or before ms
     if (after != beats.end() && *after - ms <= kOnGridMs)
-        return {Metre::beat, j + 1, 0};
+        return {Metre::beat, j + 1, 0, *after};
     if (j < 0)
         return place;
     const double d = ms - beats[static_cast<std::size_t>(j)];
     if (d <= kOnGridMs)
-        return {Metre::beat, j, 0};
+        return {Metre::beat, j, 0, beats[static_cast<std::size_t>(j)]};
     const double gap = after != beats.end() ? *after - beats[static_cast<std::size_t>(j)] : medianGap;
     if (gap > kWidestBeat * medianGap)
         return place;
     const double tolerance = std::min(kOnGridMs, gap / 8);
     for (const Place& p : kBetween) {
-        if (std::fabs(d - gap * p.twelfths / kTwelfths) <= tolerance)
-            return {p.metre, j, p.twelfths};
+        const double at = gap * p.twelfths / kTwelfths;
+        if (std::fabs(d - at) <= tolerance)
+            return {p.metre, j, p.twelfths, beats[static_cast<std::size_t>(j)] + at};
     }
     return place;
 }
@@ -77,7 +79,6 @@ struct Rhythms {
     std::vector<int> ofBar;                // the rhythm each bar plays, -1 for an empty bar
     std::vector<std::vector<double>> sum;  // per rhythm, its bars' strengths summed per place
     std::vector<std::vector<int>> played;  // per rhythm and place, how many of its bars have an onset there
-    std::vector<int> bars;                 // per rhythm, how many bars play it
 };
 
 // Greedy, in the song's order: each bar joins the rhythm it correlates with
@@ -102,14 +103,12 @@ Rhythms groupBars(const std::vector<std::vector<float>>& bars)
             best = static_cast<int>(r.sum.size());
             r.sum.emplace_back(bars[b].size(), 0.0);
             r.played.emplace_back(bars[b].size(), 0);
-            r.bars.push_back(0);
         }
         const auto k = static_cast<std::size_t>(best);
         for (std::size_t i = 0; i < bars[b].size(); ++i) {
             r.sum[k][i] += bars[b][i];
             r.played[k][i] += bars[b][i] > 0 ? 1 : 0;
         }
-        ++r.bars[k];
         r.ofBar[b] = best;
     }
     return r;
@@ -165,7 +164,7 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
     std::vector<float> strength(onsets.size());
     for (std::size_t i = 0; i < onsets.size(); ++i) {
         strength[i] = std::min(onsets[i].strength / loud, 2.0f);
-        result[i] = {beats.ms.empty() ? Metre::beat : Metre::off, -1, -1, 1, strength[i]};
+        result[i] = {beats.ms.empty() ? Metre::beat : Metre::off, -1, -1, -1, strength[i], onsets[i].ms};
     }
     if (beats.ms.size() < 2)
         return result;
@@ -184,9 +183,11 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
         const auto j = static_cast<std::size_t>(place.beat);
         RhythmOnset& r = result[i];
         r.metre = place.metre;
+        r.gridMs = place.ms;
         r.bar = barOfBeat[j];
         r.inBar = inBar[j];
         slot[i] = static_cast<std::size_t>(r.inBar * kTwelfths + place.twelfths) % places;
+        r.slot = static_cast<int>(slot[i]);
         float& at = bars[static_cast<std::size_t>(r.bar)][slot[i]];
         at = std::max(at, strength[i]);
     }
@@ -203,7 +204,6 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
         if (r.bar < 0)
             continue;
         const auto k = static_cast<std::size_t>(rhythms.ofBar[static_cast<std::size_t>(r.bar)]);
-        r.presence = static_cast<float>(rhythms.played[k][slot[i]]) / static_cast<float>(rhythms.bars[k]);
         r.loudness = loudness[k];
     }
     return result;
