@@ -4,6 +4,7 @@
 #include <array>
 #include <climits>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "charting/Charting.h"
@@ -294,6 +295,22 @@ bool playedThrough(const std::vector<const Candidate*>& group, Place place, int 
     return static_cast<double>(slots.size()) >= kRhythmShare * slotsOf(place, perBar) * bars;
 }
 
+// Where a phrase does not play its eighths through, or plays finer, it
+// may still play a riff: the same places in most bars. Those are the
+// slots at least this share of its bars play.
+constexpr double kRiffShare = 0.75;
+
+// Keeps the candidates at the slots of a riff.
+void keepRiff(std::vector<const Candidate*>& group, int bars)
+{
+    std::map<int, std::set<int>> barsAt;
+    for (const Candidate* c : group)
+        barsAt[c->slot].insert(c->bar);
+    std::erase_if(group, [&](const Candidate* c) {
+        return c->slot < 0 || static_cast<double>(barsAt[c->slot].size()) < kRiffShare * bars;
+    });
+}
+
 Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, double endMs)
 {
     const std::vector<double> starts = phraseStarts(beats, endMs);
@@ -315,8 +332,12 @@ Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, 
         const int bars = barsBetween(beats, starts[k], to);
         for (int place = 0; place < kPlaces; ++place) {
             auto& group = p.groups[k][static_cast<std::size_t>(place)];
-            p.played[k][static_cast<std::size_t>(place)] =
-                beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, bars);
+            bool& played = p.played[k][static_cast<std::size_t>(place)];
+            played = beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, bars);
+            if (!beats.ms.empty() && place >= eighths && (!played || place >= finer)) {
+                keepRiff(group, bars);
+                played = !group.empty();
+            }
             std::stable_sort(group.begin(), group.end(), [](const Candidate* x, const Candidate* y) {
                 return x->own != y->own ? x->own > y->own : x->ms < y->ms;
             });
