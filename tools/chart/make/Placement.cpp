@@ -400,12 +400,16 @@ void levelNotes(std::set<std::int32_t>& times, Phrases& phrases, const LevelRule
         if (best == steps.end() || closed[best->phrase])
             return;
         int& reached = phrases.reached[best->phrase];
+        if (reached > finest) {
+            closed[best->phrase] = true;
+            continue;
+        }
         const auto place = static_cast<std::size_t>(reached);
         // A beat the music does not play through is passed over: its notes
         // would be passing ones. Without eighths played through, nothing
         // finer is a rhythm.
         const bool played = phrases.played[best->phrase][place];
-        if (reached > finest || (!played && reached >= eighths) ||
+        if ((!played && reached >= eighths) ||
             (played && !takePlace(times, phrases.groups[best->phrase][place], rule.minGapMs, wanted))) {
             closed[best->phrase] = true;
             continue;
