@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 #include "charting/Charting.h"
 
@@ -46,12 +47,36 @@ std::vector<int> melodyLanes(const std::vector<Pick>& picks)
     return lanes;
 }
 
+// A note and its neighbours, as a melody that may come back: the pitches of
+// the two notes before it, its own and the next, to the nearest semitone
+// (0 without one), and its spacing to either neighbour to the nearest
+// kSameSpacingMs.
+constexpr int kSameSpacingMs = 20;
+using Motif = std::array<int, 6>;
+
+Motif motifAt(const std::vector<Pick>& picks, std::size_t i)
+{
+    const auto pitchAt = [&](std::ptrdiff_t k) {
+        return k >= 0 && k < static_cast<std::ptrdiff_t>(picks.size())
+                   ? static_cast<int>(std::lround(picks[static_cast<std::size_t>(k)].pitch))
+                   : -1;
+    };
+    const auto spacing = [&](std::size_t a, std::size_t b) {
+        return b < picks.size() ? static_cast<int>(std::lround((picks[b].ms - picks[a].ms) / double(kSameSpacingMs)))
+                                : -1;
+    };
+    const auto k = static_cast<std::ptrdiff_t>(i);
+    return {pitchAt(k - 2),   pitchAt(k - 1), pitchAt(k), pitchAt(k + 1), i > 0 ? spacing(i - 1, i) : -1,
+            spacing(i, i + 1)};
+}
+
 struct Lanes {
     std::array<std::vector<std::int32_t>, kLaneCount> times;
     std::array<std::size_t, kLaneCount> lastUsed{};  // 1 + index of the note, 0 never
     int lastLane = 0;
     int run = 0;
     float lastPitch = 0;
+    std::map<Motif, int> laneOf;  // the lane each motif took when first heard
 };
 
 bool takes(const Lanes& lanes, int lane, std::int32_t timeMs, Level level, std::size_t most)
@@ -64,7 +89,7 @@ bool takes(const Lanes& lanes, int lane, std::int32_t timeMs, Level level, std::
 
 // Lanes to try, best first: nearest the melody's lane, on a tie the side the
 // melody moves to; without a pitch, the lane used longest ago.
-std::array<int, kLaneCount> preference(const Lanes& lanes, int wanted, float pitch)
+std::array<int, kLaneCount> melodyPreference(const Lanes& lanes, int wanted, float pitch)
 {
     std::array<int, kLaneCount> order{1, 2, 3, 4};
     if (wanted == 0) {
@@ -84,6 +109,19 @@ std::array<int, kLaneCount> preference(const Lanes& lanes, int wanted, float pit
     return order;
 }
 
+// As melodyPreference, but first the lane the same motif took when it was
+// first heard: a melody that comes back comes back in the same lanes.
+std::array<int, kLaneCount> preference(const Lanes& lanes, int wanted, float pitch, const Motif& motif)
+{
+    std::array<int, kLaneCount> order = melodyPreference(lanes, wanted, pitch);
+    const auto before = lanes.laneOf.find(motif);
+    if (before != lanes.laneOf.end()) {
+        const auto at = std::find(order.begin(), order.end(), before->second);
+        std::rotate(order.begin(), at, at + 1);
+    }
+    return order;
+}
+
 // One pass in time order; the indexes of picks no lane could take.
 std::vector<std::size_t> assign(const std::vector<Pick>& picks, Level level, LaneChoice& choice)
 {
@@ -95,7 +133,8 @@ std::vector<std::size_t> assign(const std::vector<Pick>& picks, Level level, Lan
     for (std::size_t i = 0; i < picks.size(); ++i) {
         const std::int32_t timeMs = picks[i].ms - charting::kLeadMs;
         int chosen = 0;
-        for (int lane : preference(lanes, wanted[i], picks[i].pitch)) {
+        const Motif motif = motifAt(picks, i);
+        for (int lane : preference(lanes, wanted[i], picks[i].pitch, motif)) {
             if (takes(lanes, lane, timeMs, level, most)) {
                 chosen = lane;
                 break;
@@ -110,6 +149,7 @@ std::vector<std::size_t> assign(const std::vector<Pick>& picks, Level level, Lan
         lanes.lastUsed[index] = i + 1;
         lanes.run = chosen == lanes.lastLane ? lanes.run + 1 : 1;
         lanes.lastLane = chosen;
+        lanes.laneOf.try_emplace(motif, chosen);
         if (picks[i].pitch > 0)
             lanes.lastPitch = picks[i].pitch;
         choice.notes.push_back({chosen, timeMs});

@@ -8,18 +8,11 @@
 
 #include "charting/Charting.h"
 #include "core/Lanes.h"
+#include "tools/chart/make/Phrases.h"
 
 namespace zorv::chartmake {
 namespace {
 
-// Where in the bar an onset falls, coarsest first: the phrase's first beat
-// (the first of its bars' first beats), the bar's first beat, its third
-// (in four), its other beats, the eighths between, sixteenths and thirds,
-// off the grid. A passage's notes take these in turn, each for the whole
-// passage, so the passage keeps one rhythm: a note a phrase where a long
-// song has room for little more, then whole notes, halves, quarters,
-// eighths.
-enum Place : int { phraseFirst, firstBeat, thirdBeat, otherBeats, eighths, finer, offGrid, kPlaces };
 struct LevelRule {
     Level level;
     std::string_view name;
@@ -48,11 +41,6 @@ const LevelRule& ruleOf(Level level) { return kRules[static_cast<int>(level)]; }
 // Each finer place halves a passage's claim to it: a passage half as
 // intense gets its quarters when a twice as intense one gets its eighths.
 constexpr float kFinerClaim = 0.5f;
-// Passages are this many bars: the rhythm holds for a phrase, and a break
-// or a louder passage changes it at the phrase's end.
-constexpr int kPhraseBars = 4;
-// Without beats, passages are this long.
-constexpr double kPhraseMsWithoutBeats = 8000;
 
 // An onset's strength is judged against the strong onsets around it (their
 // 90th percentile within this many ms either side), so a quiet verse is
@@ -79,16 +67,6 @@ std::uint32_t reversedBits(std::uint32_t x)
         r = (r << 1) | (x & 1u);
     return r;
 }
-
-struct Candidate {
-    std::int32_t ms;  // where its note goes: its place on the grid
-    float loudness;   // its strength against the song's loud onsets, 0..2
-    float own;        // its strength against the onsets around it: the stronger of two takes a place
-    Place place;
-    int phrase;  // the passage it falls in, counted from 0
-    int bar;     // as RhythmOnset
-    int slot;    // as RhythmOnset
-};
 
 float percentile(std::vector<float> values, double share)
 {
@@ -123,59 +101,6 @@ std::vector<float> relativeStrength(const std::vector<Onset>& onsets, float floo
 float sureFrom(Metre metre)
 {
     return metre == Metre::beat ? kSureOnBeat : metre == Metre::eighth ? kSureHalfBeat : kSureElsewhere;
-}
-
-Place placeOf(const RhythmOnset& r, int perBar)
-{
-    switch (r.metre) {
-    case Metre::beat: return r.inBar <= 0 ? firstBeat : r.inBar == 2 && perBar == 4 ? thirdBeat : otherBeats;
-    case Metre::eighth: return eighths;
-    case Metre::sixteenth:
-    case Metre::triplet: return finer;
-    default: return offGrid;
-    }
-}
-
-// Whether beat j begins a bar; beats without places in the bar take them
-// in turn.
-bool barStartsAt(const Beats& beats, std::size_t j)
-{
-    const auto inBar = [&](std::size_t k) {
-        return k < beats.inBar.size() ? beats.inBar[k] : static_cast<int>(k % static_cast<std::size_t>(beats.perBar));
-    };
-    return j == 0 || inBar(j) <= inBar(j - 1);
-}
-
-// Where each phrase of kPhraseBars bars begins, ms; one every
-// kPhraseMsWithoutBeats without beats.
-std::vector<double> phraseStarts(const Beats& beats, double endMs)
-{
-    std::vector<double> starts;
-    int bars = 0;
-    for (std::size_t j = 0; j < beats.ms.size(); ++j) {
-        if (barStartsAt(beats, j) && bars++ % kPhraseBars == 0)
-            starts.push_back(beats.ms[j]);
-    }
-    if (starts.empty())
-        for (double t = 0; t < endMs; t += kPhraseMsWithoutBeats)
-            starts.push_back(t);
-    return starts;
-}
-
-// The bars of the phrase beginning at `from` and ending at `to`: counted
-// on the beats, kPhraseBars but for the first and last phrases.
-int barsBetween(const Beats& beats, double from, double to)
-{
-    int bars = 0;
-    for (std::size_t j = 0; j < beats.ms.size(); ++j)
-        bars += barStartsAt(beats, j) && beats.ms[j] >= from && beats.ms[j] < to ? 1 : 0;
-    return std::max(bars, 1);
-}
-
-int phraseOf(const std::vector<double>& starts, double ms)
-{
-    const auto after = std::upper_bound(starts.begin(), starts.end(), ms);
-    return std::max(0, static_cast<int>(after - starts.begin()) - 1);
 }
 
 // The onsets after the lead and within the player's length that are sure
@@ -257,74 +182,6 @@ bool crowds(const std::set<std::int32_t>& times, std::int32_t ms)
            crowds(times, ms, charting::kMinLaneGapMs, kLaneCount);
 }
 
-// A phrase takes the beats, or the eighths, only where the music plays at
-// least this share of them through the phrase; where it plays fewer, they
-// are passing notes, and a rhythm with passing notes does not repeat.
-constexpr double kRhythmShare = 0.5;
-
-// The candidates of each phrase and place, the strongest first.
-using Groups = std::vector<std::array<std::vector<const Candidate*>, kPlaces>>;
-
-struct Phrases {
-    Groups groups;
-    std::vector<float> intensity;  // per phrase: its candidates' loudness summed, per second
-    std::vector<int> reached;      // per phrase: the places its notes have taken, phraseFirst..
-    // Per phrase and place, whether the music plays kRhythmShare of it.
-    std::vector<std::array<bool, kPlaces>> played;
-};
-
-// How many of a bar's slots are of `place`; 0 for the places the music
-// need not play throughout.
-int slotsOf(Place place, int perBar)
-{
-    switch (place) {
-    case firstBeat: return 1;
-    case thirdBeat: return perBar == 4 ? 1 : 0;
-    case otherBeats: return perBar - (perBar == 4 ? 2 : 1);
-    case eighths: return perBar;
-    default: return 0;
-    }
-}
-
-bool playedThrough(const std::vector<const Candidate*>& group, Place place, int perBar, int bars)
-{
-    std::set<std::pair<int, int>> slots;
-    for (const Candidate* c : group)
-        slots.insert({c->bar, c->slot});
-    return static_cast<double>(slots.size()) >= kRhythmShare * slotsOf(place, perBar) * bars;
-}
-
-Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, double endMs)
-{
-    const std::vector<double> starts = phraseStarts(beats, endMs);
-    Phrases p;
-    p.groups.resize(starts.size());
-    p.intensity.assign(starts.size(), 0);
-    p.reached.assign(starts.size(), 0);
-    p.played.resize(starts.size());
-    for (const Candidate& c : candidates) {
-        const auto k = static_cast<std::size_t>(c.phrase);
-        p.intensity[k] += c.loudness;
-        p.groups[k][static_cast<std::size_t>(c.place)].push_back(&c);
-        if (c.place == firstBeat && p.groups[k][phraseFirst].empty())
-            p.groups[k][phraseFirst].push_back(&c);
-    }
-    for (std::size_t k = 0; k < starts.size(); ++k) {
-        const double to = k + 1 < starts.size() ? starts[k + 1] : std::max(endMs, starts[k] + 1);
-        p.intensity[k] /= static_cast<float>(std::max(1.0, (to - starts[k]) / 1000.0));
-        const int bars = barsBetween(beats, starts[k], to);
-        for (int place = 0; place < kPlaces; ++place) {
-            auto& group = p.groups[k][static_cast<std::size_t>(place)];
-            p.played[k][static_cast<std::size_t>(place)] =
-                beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, bars);
-            std::stable_sort(group.begin(), group.end(), [](const Candidate* x, const Candidate* y) {
-                return x->own != y->own ? x->own > y->own : x->ms < y->ms;
-            });
-        }
-    }
-    return p;
-}
-
 // Takes a phrase's notes at one place: every candidate there with room.
 // Undone, and false, when they would take the notes past `wanted` or crowd
 // the lanes.
@@ -379,12 +236,16 @@ void levelNotes(std::set<std::int32_t>& times, Phrases& phrases, const LevelRule
         if (best == steps.end() || closed[best->phrase])
             return;
         int& reached = phrases.reached[best->phrase];
+        if (reached > finest) {
+            closed[best->phrase] = true;
+            continue;
+        }
         const auto place = static_cast<std::size_t>(reached);
         // A beat the music does not play through is passed over: its notes
         // would be passing ones. Without eighths played through, nothing
         // finer is a rhythm.
         const bool played = phrases.played[best->phrase][place];
-        if (reached > finest || (!played && reached >= eighths) ||
+        if ((!played && reached >= eighths) ||
             (played && !takePlace(times, phrases.groups[best->phrase][place], rule.minGapMs, wanted))) {
             closed[best->phrase] = true;
             continue;

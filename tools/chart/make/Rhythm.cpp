@@ -183,7 +183,7 @@ std::vector<RhythmOnset> rhythmOf(const Features& features, const Beats& beats)
         const auto j = static_cast<std::size_t>(place.beat);
         RhythmOnset& r = result[i];
         r.metre = place.metre;
-        r.gridMs = place.ms;
+        r.gridMs = onsets[i].ms + std::clamp(place.ms - onsets[i].ms, -kMostMovedMs, kMostMovedMs);
         r.bar = barOfBeat[j];
         r.inBar = inBar[j];
         slot[i] = static_cast<std::size_t>(r.inBar * kTwelfths + place.twelfths) % places;

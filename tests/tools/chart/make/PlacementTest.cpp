@@ -101,6 +101,29 @@ TEST(Lanes, ARisingMelodyMovesRightAndAFallingOneLeft)
     EXPECT_GT(choice.notes[7].lane, choice.notes.back().lane);
 }
 
+TEST(Lanes, AMelodyThatComesBackComesBackInTheSameLanes)
+{
+    // Six notes of a tune, half of them drums, played eight times with a
+    // pause between: drums take the lane used longest ago, whose turn comes
+    // round differently on every pass unless the lanes remember the tune.
+    const float tune[] = {64, 0, 67, 0, 62, 0};
+    std::vector<Pick> picks;
+    for (int pass = 0; pass < 8; ++pass)
+        for (int i = 0; i < 6; ++i)
+            picks.push_back({charting::kLeadMs + pass * 2400 + i * 300, tune[i], true});
+    for (Level level : kLevels) {
+        SCOPED_TRACE(std::string(levelName(level)));
+        const LaneChoice choice = chooseLanes(picks, level);
+        expectLaneRules(choice, level, picks.size());
+        ASSERT_EQ(choice.notes.size(), picks.size());
+        int same = 0;
+        for (std::size_t i = 12; i < picks.size(); ++i)
+            same += choice.notes[i].lane == choice.notes[i - 6].lane;
+        // The first pass has no notes before it; every later one matches the second.
+        EXPECT_EQ(same, static_cast<int>(picks.size()) - 12);
+    }
+}
+
 TEST(Lanes, NotesFarApartStillSpreadOverEveryLane)
 {
     // A long song thinned to kMaxNotes: a note every 6 s, the tune wandering.
