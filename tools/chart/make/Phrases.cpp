@@ -70,28 +70,49 @@ constexpr double kRhythmShare = 0.5;
 
 // How many of a bar's slots are of `place`; 0 for the places the music
 // need not play throughout.
-int slotsOf(Place place, int perBar)
+int slotsOf(Place place, int perBar, bool thirds)
 {
     switch (place) {
     case firstBeat: return 1;
     case thirdBeat: return perBar == 4 ? 1 : 0;
     case otherBeats: return perBar - (perBar == 4 ? 2 : 1);
-    case eighths: return perBar;
+    case eighths: return thirds ? 2 * perBar : perBar;
     default: return 0;
     }
 }
 
-bool playedThrough(const std::vector<const Candidate*>& group, Place place, int perBar, int bars)
+bool playedThrough(const std::vector<const Candidate*>& group, Place place, int perBar, bool thirds, int bars)
 {
     std::set<std::pair<int, int>> slots;
     for (const Candidate* c : group)
         slots.insert({c->bar, c->slot});
-    return static_cast<double>(slots.size()) >= kRhythmShare * slotsOf(place, perBar) * bars;
+    return static_cast<double>(slots.size()) >= kRhythmShare * slotsOf(place, perBar, thirds) * bars;
 }
 
-// Where a phrase does not play its eighths through, or plays finer, it
-// may still play a riff: the same places in most bars. Those are the
-// slots at least this share of its bars play.
+// A phrase in a swing or in six-eight moves in thirds of the beat rather
+// than halves: where it plays more onsets on thirds than on halves, the
+// thirds are its eighths (the next place after the beats) and the halves
+// go with the sixteenths. Whether it does.
+bool movesInThirds(std::array<std::vector<const Candidate*>, kPlaces>& groups)
+{
+    auto& halves = groups[eighths];
+    auto& finer = groups[Place::finer];
+    const auto onThird = [](const Candidate* c) { return c->slot >= 0 && c->slot % 4 == 0 && c->slot % 12 != 0; };
+    const auto thirds = std::count_if(finer.begin(), finer.end(), onThird);
+    if (thirds <= static_cast<std::ptrdiff_t>(halves.size()))
+        return false;
+    std::vector<const Candidate*> rest = halves;
+    halves.clear();
+    for (const Candidate* c : finer)
+        (onThird(c) ? halves : rest).push_back(c);
+    finer = rest;
+    return true;
+}
+
+// Where a phrase does not play its eighths through, it may still play a
+// riff: the same places in most bars, the slots at least this share of its
+// bars play. What it plays finer than eighths is all its own rhythm where
+// its eighths run through, and else only such a riff.
 constexpr double kRiffShare = 0.75;
 
 // Keeps the candidates at the slots of a riff.
@@ -115,6 +136,7 @@ Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, 
     p.intensity.assign(starts.size(), 0);
     p.reached.assign(starts.size(), 0);
     p.played.resize(starts.size());
+    p.riff.assign(starts.size(), false);
     for (const Candidate& c : candidates) {
         const auto k = static_cast<std::size_t>(c.phrase);
         p.intensity[k] += c.loudness;
@@ -126,11 +148,14 @@ Phrases phrasesOf(const std::vector<Candidate>& candidates, const Beats& beats, 
         const double to = k + 1 < starts.size() ? starts[k + 1] : std::max(endMs, starts[k] + 1);
         p.intensity[k] /= static_cast<float>(std::max(1.0, (to - starts[k]) / 1000.0));
         const int bars = barsBetween(beats, starts[k], to);
+        const bool thirds = movesInThirds(p.groups[k]);
         for (int place = 0; place < kPlaces; ++place) {
             auto& group = p.groups[k][static_cast<std::size_t>(place)];
             bool& played = p.played[k][static_cast<std::size_t>(place)];
-            played = beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, bars);
-            if (!beats.ms.empty() && place >= eighths && (!played || place >= finer)) {
+            played = beats.ms.empty() || playedThrough(group, static_cast<Place>(place), beats.perBar, thirds, bars);
+            const bool eighthsThrough = place > eighths && p.played[k][eighths] && !p.riff[k];
+            if (!beats.ms.empty() && place >= eighths && (!played || (place >= finer && !eighthsThrough))) {
+                p.riff[k] = p.riff[k] || place == eighths;
                 keepRiff(group, bars);
                 played = !group.empty();
             }

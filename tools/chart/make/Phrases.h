@@ -60,6 +60,7 @@ struct Phrases {
     // half its beats or eighths, or else a riff of them (the slots three
     // bars in four play), which is then all the place's group holds.
     std::vector<std::array<bool, kPlaces>> played;
+    std::vector<bool> riff;  // per phrase: its eighths are a riff, not played through
 };
 
 // Per phrase, its candidates by place, the strongest first (a phrase's

@@ -274,5 +274,30 @@ TEST(Placement, LevelsNestKeepToTheirGridAndRunSteadily)
     }
 }
 
+TEST(Placement, MediumTakesTheThirdsOfASwingWhereItWouldTakeEighths)
+{
+    // Two minutes in 4/4 at 60 BPM, every beat and both of its thirds played:
+    // as many notes as the lanes hold.
+    Song song;
+    const double beat = 60000.0 / 60;
+    song.features.durationMs = 120000;
+    song.features.audio.lengthMs = 120000;
+    for (int i = 0; i * beat < 120000; ++i) {
+        song.beats.ms.push_back(i * beat);
+        song.beats.inBar.push_back(i % 4);
+        for (int third = 0; third < 3; ++third)
+            song.features.onsets.push_back({i * beat + third * beat / 3, third == 0 ? 1.0f : 0.8f});
+    }
+    song.beats.bpm = 60;
+    const auto easy = placeNotes(song.features, song.beats, Level::easy).picks;
+    const auto medium = placeNotes(song.features, song.beats, Level::medium).picks;
+    const auto onThirds = std::count_if(medium.begin(), medium.end(), [&](const Pick& p) {
+        const double inBeat = std::fmod(p.ms, beat);
+        return std::abs(inBeat - beat / 3) < 2 || std::abs(inBeat - 2 * beat / 3) < 2;
+    });
+    EXPECT_GT(medium.size(), easy.size() * 3 / 2);
+    EXPECT_GE(onThirds, static_cast<std::ptrdiff_t>(medium.size() / 3));
+}
+
 }  // namespace
 }  // namespace zorv::chartmake
