@@ -314,8 +314,6 @@ Placement placeNotes(const Features& features, const Beats& beats, Level level)
     std::set<std::int32_t> times;
     for (const LevelRule& rule : kRules) {
         const Place finest = finestOf(rule, halves);
-        const auto sure = static_cast<std::size_t>(
-            std::count_if(candidates.begin(), candidates.end(), [&](const Candidate& c) { return c.place <= finest; }));
         const auto byDensity = static_cast<int>(std::lround(rule.notesPerSecond * playableSeconds));
         const auto most = static_cast<int>(rule.share * charting::kMaxNotes);
         const auto offered = static_cast<int>(std::lround(rule.share * static_cast<double>(candidates.size())));
@@ -325,7 +323,12 @@ Placement placeNotes(const Features& features, const Beats& beats, Level level)
         levelNotes(times, phrases, rule, finest, static_cast<std::size_t>(placement.wanted));
         fillBareStretches(times, candidates, finest, rule.minGapMs, endMs);
         if (rule.level == level) {
-            placement.leftOut.offBeat = static_cast<int>(candidates.size() - sure);
+            // A swing's thirds sit on a finer place than medium keeps to,
+            // but medium takes them: off the level's grid is what it left.
+            placement.leftOut.offBeat =
+                static_cast<int>(std::count_if(candidates.begin(), candidates.end(), [&](const Candidate& c) {
+                    return c.place > finest && times.count(c.ms) == 0;
+                }));
             break;
         }
     }
