@@ -74,15 +74,7 @@ public:
         pw_thread_loop_destroy(loop_);
     }
 
-    std::uint32_t nodeId() const
-    {
-        pw_thread_loop_lock(loop_);
-        const char* error = nullptr;
-        const bool ready = pw_stream_get_state(stream_, &error) >= PW_STREAM_STATE_PAUSED;
-        const std::uint32_t id = ready ? pw_stream_get_node_id(stream_) : SPA_ID_INVALID;
-        pw_thread_loop_unlock(loop_);
-        return id;
-    }
+    std::uint32_t nodeId() const { return streamNodeId(loop_, stream_); }
 
     // Links our output straight to the input of node `to` (again, if linked).
     void linkTo(std::uint32_t to)

@@ -62,15 +62,7 @@ PipeWireRecorder::~PipeWireRecorder()
     pw_thread_loop_destroy(loop_);
 }
 
-std::uint32_t PipeWireRecorder::nodeId() const
-{
-    pw_thread_loop_lock(loop_);
-    const char* error = nullptr;
-    const bool ready = pw_stream_get_state(stream_, &error) >= PW_STREAM_STATE_PAUSED;
-    const std::uint32_t id = ready ? pw_stream_get_node_id(stream_) : SPA_ID_INVALID;
-    pw_thread_loop_unlock(loop_);
-    return id;
-}
+std::uint32_t PipeWireRecorder::nodeId() const { return streamNodeId(loop_, stream_); }
 
 std::vector<Onset> PipeWireRecorder::stop(float threshold, int quietMs)
 {
@@ -137,6 +129,16 @@ void PipeWireRecorder::note(const GraphCycle& now, std::int64_t frames)
 std::unique_ptr<Recorder> makePipeWireRecorder(const std::string& sink, int rate)
 {
     return std::make_unique<PipeWireRecorder>(sink, rate, PipeWireTap::sinkMonitor);
+}
+
+std::uint32_t streamNodeId(pw_thread_loop* loop, pw_stream* stream)
+{
+    pw_thread_loop_lock(loop);
+    const char* error = nullptr;
+    const bool ready = pw_stream_get_state(stream, &error) >= PW_STREAM_STATE_PAUSED;
+    const std::uint32_t id = ready ? pw_stream_get_node_id(stream) : SPA_ID_INVALID;
+    pw_thread_loop_unlock(loop);
+    return id;
 }
 
 const spa_pod* monoFloatFormat(spa_pod_builder& b, int rate)

@@ -96,4 +96,8 @@ private:
 // built in `b`.
 const spa_pod* monoFloatFormat(spa_pod_builder& b, int rate);
 
+// The graph node of a harness stream, once it is connected (paused or
+// streaming); SPA_ID_INVALID before. Takes the loop's lock.
+std::uint32_t streamNodeId(pw_thread_loop* loop, pw_stream* stream);
+
 }  // namespace zorv::bench
